@@ -1,0 +1,17 @@
+// The 3 x 3 polar decomposition that gives each bone its rotation, and the inverse that
+// refuses a reflection.
+#pragma once
+
+// Row-major, element [row][column]; only the upper-left 3 x 3 block carries values.
+struct Matrix4 {
+    double m[4][4];
+};
+
+constexpr double POLAR_TOLERANCE = 1e-6;
+
+// The orthogonal factor Q of M = Q S, padded: fourth row and column 0 but [3][3] = 1.
+void polarDecompose(const Matrix4& m, Matrix4& q);
+
+// Writes the inverse of Q's 3 x 3 block into r and returns 1, unless the determinant is
+// negative (Q is a reflection): then returns 0 and r holds nothing usable.
+int invertUnlessReflection(const Matrix4& q, Matrix4& r);

@@ -1,0 +1,24 @@
+// Bone membership from a mask picture, and one bone's shape-matching step.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "scene/image.h"
+#include "scene/records.h"
+
+constexpr int MASK_SEARCH_RADIUS = 7;
+constexpr float HANDLE_WEIGHT_FACTOR = 1000.0f;
+constexpr float MASK_WEIGHT_SCALE = 0.003921569f;
+
+// Appends, in ascending order, every vertex with a non-zero mask pixel within 7 pixels in
+// each direction of its rest pixel.
+void collectBoneVertices(const std::vector<MeshVertex>& vertices, const Image& mask,
+                         std::vector<int32_t>& members);
+
+// The mask value (0..255) that shapeMatchBone uses for a vertex.
+int maskWeight(const MeshVertex& vertex, const Image& mask);
+
+// Adds one bone's weighted goal positions into its members' goalSum and weightSum.
+void shapeMatchBone(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members,
+                    const Image& mask);

@@ -1,0 +1,39 @@
+// Everything the driver holds for the whole run.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "driver/config.h"
+#include "driver/keyframe.h"
+#include "scene/records.h"
+
+struct ShowClock {
+    int64_t start;     // counter value at time 0, just after the music started
+    double frequency;  // counter ticks per second
+    double seconds;    // the latest reading
+};
+
+struct DriverState {
+    std::array<Scene, sceneSlotCount> scenes;
+    std::vector<Keyframe> keyframes;  // at most MAX_KEYFRAMES rows
+    int32_t keyframeCount;
+    bool playback;
+    bool running;
+    int32_t currentScene;
+    int32_t selectedVertex;
+    bool dragging;
+    bool pinOnRelease;
+    bool rawAverage;
+    Vec3f drift;
+    Vec3d dragTarget;
+    float fov, dx, dy, dz, ox, oy, oz, ra, rb;
+    float showTime;
+    float frameTime;
+    ShowClock clock;
+    double pickDepth;  // window depth of the vertex found by the last pick
+};
+
+// Fills `state` with the start values of a run in the given set-up (scenes empty, no rows).
+void initDriverState(DriverState& state, bool showMode);

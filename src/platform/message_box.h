@@ -1,0 +1,9 @@
+// Message boxes with no owner window. Their text always goes to stderr as well, so that a run
+// without a display still tells its user why it stopped.
+#pragma once
+
+// Title "Error", an OK button and the warning icon. Returns at once when no box can be shown.
+void showErrorBox(const char* text);
+
+// A Yes/No question with the warning icon; true only for Yes. Without a display the answer is No.
+bool askYesNo(const char* title, const char* text);

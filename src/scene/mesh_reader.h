@@ -1,0 +1,8 @@
+// Reads a scene's mesh file (a subset of Wavefront OBJ) into a Mesh.
+#pragma once
+
+#include "scene/records.h"
+
+// Fills an empty mesh from the file; with `mirror` every z is negated and every triangle's
+// corners 1 and 3 change places. A missing file leaves the mesh as it was.
+void readMesh(const char* path, Mesh& mesh, bool mirror);

@@ -1,0 +1,150 @@
+#include "platform/window.h"
+
+#include <GL/gl.h>
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include "driver/config.h"
+#include "gl_context.h"
+#include "platform/input_table.h"
+
+namespace {
+
+void sendKey(Uint32 type, SDL_Keycode key, Uint16 mod = KMOD_NONE, Uint8 repeat = 0) {
+    SDL_Event event{};
+    event.type = type;
+    event.key.keysym.sym = key;
+    event.key.keysym.mod = mod;
+    event.key.repeat = repeat;
+    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    windowProc(event);
+}
+
+}  // namespace
+
+TEST(InputTable, KeysAreRecordedUnderTheirVirtualKeyCodes) {
+    const struct {
+        SDL_Keycode key;
+        int code;
+    } table[] = {
+        {SDLK_TAB, 9},     {SDLK_RETURN, 13}, {SDLK_KP_ENTER, 13}, {SDLK_LSHIFT, 16},
+        {SDLK_RSHIFT, 16}, {SDLK_ESCAPE, 27}, {SDLK_SPACE, 32},    {SDLK_LEFT, 37},
+        {SDLK_UP, 38},     {SDLK_RIGHT, 39},  {SDLK_DOWN, 40},     {SDLK_a, 65},
+        {SDLK_d, 68},      {SDLK_f, 70},      {SDLK_r, 82},        {SDLK_s, 83},
+        {SDLK_v, 86},      {SDLK_w, 87},      {SDLK_KP_PLUS, 107}, {SDLK_KP_MINUS, 109},
+        {SDLK_F1, 112},    {SDLK_F6, 117},
+    };
+    InputTable& input = inputTable();
+    for (const auto& entry : table) {
+        sendKey(SDL_KEYDOWN, entry.key);
+        EXPECT_EQ(input.keys[entry.code], 1) << SDL_GetKeyName(entry.key);
+        sendKey(SDL_KEYUP, entry.key);
+        EXPECT_EQ(input.keys[entry.code], 0) << SDL_GetKeyName(entry.key);
+    }
+}
+
+TEST(InputTable, RepeatsKeepTheKeyDownAndAltCombinationsAreNotRecorded) {
+    InputTable& input = inputTable();
+    sendKey(SDL_KEYDOWN, SDLK_a);
+    sendKey(SDL_KEYDOWN, SDLK_a, KMOD_NONE, 1);
+    EXPECT_EQ(input.keys[VK_A], 1);
+    sendKey(SDL_KEYUP, SDLK_a);
+    EXPECT_EQ(input.keys[VK_A], 0);
+
+    sendKey(SDL_KEYDOWN, SDLK_F4, KMOD_LALT);
+    EXPECT_EQ(input.keys[115], 0);
+    sendKey(SDL_KEYDOWN, SDLK_r);
+    sendKey(SDL_KEYUP, SDLK_r, KMOD_RALT);  // released while Alt is held: still down here
+    EXPECT_EQ(input.keys[VK_R], 1);
+    sendKey(SDL_KEYUP, SDLK_r);
+    EXPECT_EQ(input.keys[VK_R], 0);
+}
+
+TEST(InputTable, CursorComesFromMotionOnlyAndButtonsFromButtonEvents) {
+    InputTable& input = inputTable();
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    motion.motion.x = 321;
+    motion.motion.y = 123;
+    windowProc(motion);
+    EXPECT_EQ(input.mouseX, 321);
+    EXPECT_EQ(input.mouseY, 123);
+
+    for (Uint8 button : {Uint8(SDL_BUTTON_LEFT), Uint8(SDL_BUTTON_RIGHT)}) {
+        SDL_Event press{};
+        press.type = SDL_MOUSEBUTTONDOWN;
+        press.button.button = button;
+        press.button.x = 5;
+        press.button.y = 6;
+        windowProc(press);
+        EXPECT_EQ(input.mouseX, 321);
+        EXPECT_EQ(input.mouseY, 123);
+    }
+    EXPECT_EQ(input.mouseLeft, 1);
+    EXPECT_EQ(input.mouseRight, 1);
+
+    SDL_Event release{};
+    release.type = SDL_MOUSEBUTTONUP;
+    release.button.button = SDL_BUTTON_LEFT;
+    windowProc(release);
+    EXPECT_EQ(input.mouseLeft, 0);
+    EXPECT_EQ(input.mouseRight, 1);
+    release.button.button = SDL_BUTTON_RIGHT;
+    windowProc(release);
+    EXPECT_EQ(input.mouseRight, 0);
+}
+
+TEST(Window, ResizeSetsTheViewportAndCloseIsTheQuitMessage) {
+    ensureGlContext();
+    SDL_Event resize{};
+    resize.type = SDL_WINDOWEVENT;
+    resize.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+    resize.window.data1 = 640;
+    resize.window.data2 = 400;
+    EXPECT_FALSE(windowProc(resize));
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[0], 0);
+    EXPECT_EQ(viewport[1], 0);
+    EXPECT_EQ(viewport[2], 640);
+    EXPECT_EQ(viewport[3], 400);
+    resetViewport();
+
+    SDL_Event close{};
+    close.type = SDL_WINDOWEVENT;
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    EXPECT_TRUE(windowProc(close));
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    EXPECT_TRUE(windowProc(quit));
+}
+
+TEST(Window, PumpHandlesEveryWaitingEventAndStopsAtTheQuitMessage) {
+    ensureGlContext();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    for (int i = 0; i < 500; ++i) {
+        SDL_Event motion{};
+        motion.type = SDL_MOUSEMOTION;
+        motion.motion.x = i;
+        motion.motion.y = 1000 - i;
+        SDL_PushEvent(&motion);
+    }
+    EXPECT_TRUE(pumpMessages());
+    EXPECT_EQ(inputTable().mouseX, 499);
+    EXPECT_EQ(inputTable().mouseY, 501);
+    EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_MOUSEMOTION, SDL_MOUSEMOTION), 0);
+
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    EXPECT_FALSE(pumpMessages());
+}
+
+TEST(Window, TheFirstFrameIsBlackAndTheWindowIsWindowedInAuthoring) {
+    ensureGlContext();
+    EXPECT_FALSE(isFullscreen());
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    const Pixel p = readPixel(windowWidth / 2, windowHeight / 2);
+    EXPECT_EQ(p.r + p.g + p.b, 0);
+}

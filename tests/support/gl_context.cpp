@@ -1,0 +1,31 @@
+#include "gl_context.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include "driver/config.h"
+#include "platform/window.h"
+
+namespace {
+bool open = false;
+}
+
+void ensureGlContext() {
+    if (!open) {
+        ASSERT_TRUE(createGlWindow("kelvaro test", windowWidth, windowHeight, colorBits, false));
+        open = true;
+    }
+    resetViewport();
+}
+
+void resetViewport() {
+    glViewport(0, 0, windowWidth, windowHeight);
+}
+
+Pixel readPixel(int x, int yFromBottom) {
+    unsigned char rgb[3] = {0, 0, 0};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(x, yFromBottom, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    return Pixel{rgb[0], rgb[1], rgb[2]};
+}

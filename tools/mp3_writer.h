@@ -1,0 +1,14 @@
+// Encodes synthesised stereo sound as an MP3 file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// `samples` holds interleaved left/right 16-bit samples at `sampleRate`. Returns false (with a
+// message on stderr) when encoding or writing fails.
+bool writeMp3(const std::string& path, const std::vector<int16_t>& samples, int sampleRate,
+              int kilobitsPerSecond = 160);
+
+// A plain test tone: a sine of `frequency` Hz at a moderate level, `seconds` long.
+std::vector<int16_t> makeTone(double frequency, double seconds, int sampleRate);

@@ -28,6 +28,8 @@ Image* createImage(int32_t channels, int32_t width, int32_t height) {
 }
 
 Image* loadImage(const char* path, int32_t channels) {
+    // The decoder gives up the process on any other request instead of failing.
+    if (channels < 1 || channels > 4) return nullptr;
     int width = 0;
     int height = 0;
     int inFile = 0;

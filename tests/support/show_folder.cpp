@@ -90,10 +90,10 @@ CommandResult runCommand(const std::string& folder, const std::string& commandLi
     TempFolder capture;
     const std::string out = capture.file("out");
     const std::string err = capture.file("err");
-    const std::string line = "cd '" + folder + "' && env -u DISPLAY -u WAYLAND_DISPLAY " +
-                             "SDL_VIDEODRIVER=offscreen timeout -s INT -k 10 " +
-                             std::to_string(timeoutSeconds) + " " + commandLine + " >'" + out +
-                             "' 2>'" + err + "'";
+    const std::string line =
+        "cd '" + folder + "' && env -u DISPLAY -u WAYLAND_DISPLAY " +
+        "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout --preserve-status -s INT -k 10 " +
+        std::to_string(timeoutSeconds) + " " + commandLine + " >'" + out + "' 2>'" + err + "'";
     const int status = std::system(line.c_str());
     CommandResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -1,0 +1,174 @@
+#include "driver/frame_loop.h"
+
+#include <GL/gl.h>
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "gl_context.h"
+#include "scene/scene_loader.h"
+#include "show_folder.h"
+#include "test_clock.h"
+
+namespace {
+
+// Slot backgrounds of their own colours, so that a frame tells which one it drew.
+const unsigned char slotColour[sceneSlotCount][3] = {
+    {200, 40, 40}, {40, 200, 40}, {40, 40, 200}, {200, 200, 40}, {40, 200, 200}, {240, 240, 240},
+};
+
+class FrameLoop : public testing::Test {
+protected:
+    void SetUp() override {
+        ensureGlContext();
+        for (int slot = 0; slot < sceneSlotCount; ++slot) {
+            const std::string dir = folder.file(sceneSlots[slot].directory);
+            makeFolder(dir);
+            std::vector<unsigned char> pixels(8 * 8 * 3);
+            for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = slotColour[slot][i % 3];
+            writePng(dir + "/bkg.png", 8, 8, 3, pixels);
+        }
+        initDriverState(state, false);
+        WorkingDirectory here(folder.path());
+        // Background-only slots: the frames test the timeline, not the meshes.
+        for (int slot = 0; slot < sceneSlotCount; ++slot) {
+            loadScene(state.scenes[slot], sceneSlots[slot].directory, 0, false);
+        }
+        std::memset(&input, 0, sizeof input);
+        setTestClock(0.0);
+        state.clock = ShowClock{0, 1e6, 0.0};
+    }
+    void TearDown() override { restoreRealClock(); }
+
+    FrameOutcome frameAt(double seconds) {
+        setTestClock(seconds);
+        return runFrame(state, input, matrices);
+    }
+
+    TempFolder folder;
+    DriverState state;
+    InputTable input;
+    MatrixStore matrices{};
+};
+
+}  // namespace
+
+TEST_F(FrameLoop, AuthoringFollowsTheSectionsOfTheMusic) {
+    const struct {
+        double time;
+        int slot;
+    } steps[] = {{0.0, 0},  {20.0, 0},  {20.001, 1}, {40.0, 1},  {40.01, 2},
+                 {59.0, 2}, {59.01, 3}, {78.5, 3},   {78.51, 4}, {300.0, 4}};
+    for (const auto& step : steps) {
+        EXPECT_EQ(frameAt(step.time), FrameOutcome::Continue);
+        EXPECT_EQ(state.currentScene, step.slot) << "at " << step.time << " s";
+    }
+}
+
+TEST_F(FrameLoop, OneLateFrameAdvancesSeveralSlotsAndAHandChosenSlotIsLeftAlone) {
+    frameAt(45.0);
+    EXPECT_EQ(state.currentScene, 2);
+    frameAt(80.0);
+    EXPECT_EQ(state.currentScene, 4);
+
+    initDriverState(state, false);
+    state.clock = ShowClock{0, 1e6, 0.0};
+    input.keys[VK_F6] = 1;  // slot 5: no test expects it
+    frameAt(50.0);
+    EXPECT_EQ(state.currentScene, 5);
+    input.keys[VK_F6] = 0;
+    frameAt(90.0);
+    EXPECT_EQ(state.currentScene, 5);
+}
+
+TEST_F(FrameLoop, PlaybackEndsOnTheFirstFrameAfter87SecondsNotAtIt) {
+    state.playback = true;
+    EXPECT_EQ(frameAt(86.9), FrameOutcome::Continue);
+    EXPECT_EQ(frameAt(87.0), FrameOutcome::Continue);
+    EXPECT_EQ(frameAt(87.00001), FrameOutcome::ShowEnded);
+    // The time tests of the authoring set-up play no part in playback.
+    EXPECT_EQ(state.currentScene, 0);
+}
+
+TEST_F(FrameLoop, FrameTimeIsTheClockBetweenTheStartAndTheEndOfTheFrame) {
+    setTestClock(10.0);
+    setTestClockStep(0.25);  // every reading moves the clock on
+    runFrame(state, input, matrices);
+    EXPECT_EQ(state.showTime, 10.0f);
+    EXPECT_GT(state.frameTime, 0.0f);
+    EXPECT_EQ(state.frameTime, float(state.clock.seconds - double(state.showTime)));
+}
+
+TEST_F(FrameLoop, TheClosingPictureIsHeldForTwoSecondsOnTheClock) {
+    state.playback = true;
+    setTestClock(87.5);
+    setTestClockStep(0.01);
+    runClosingSequence(state);
+    // The hold started at the first reading after the picture went up.
+    EXPECT_GE(state.clock.seconds - 87.5, 2.0);
+    EXPECT_LT(state.clock.seconds - 87.5, 2.05);
+}
+
+TEST_F(FrameLoop, EscapeDrawsNothingInItsFrame) {
+    glClearColor(0.5f, 0.25f, 0.75f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 0);
+    input.keys[VK_ESCAPE] = 1;
+    EXPECT_EQ(frameAt(30.0), FrameOutcome::Escaped);
+    EXPECT_FALSE(state.running);
+    const Pixel p = readPixel(640, 360);
+    EXPECT_NEAR(p.r, 128, 1);
+    EXPECT_NEAR(p.g, 64, 1);
+    EXPECT_NEAR(p.b, 191, 1);
+}
+
+TEST_F(FrameLoop, TheLoopEndsWithCodeZeroOnAQuitEventAndAfterEscape) {
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    EXPECT_EQ(runFrameLoop(state), 0);
+
+    inputTable().keys[VK_ESCAPE] = 1;
+    EXPECT_EQ(runFrameLoop(state), 0);
+    EXPECT_FALSE(state.running);
+    inputTable().keys[VK_ESCAPE] = 0;
+}
+
+TEST_F(FrameLoop, TheBackgroundFadesInBetween11And14Seconds) {
+    const unsigned char* red = slotColour[0];
+    const struct {
+        double time;
+        double brightness;
+    } steps[] = {{5.0, 0.0}, {10.99, 0.0}, {12.5, 0.5}, {14.0, 1.0}, {19.0, 1.0}};
+    for (const auto& step : steps) {
+        frameAt(step.time);
+        const Pixel p = readPixel(640, 360);
+        EXPECT_NEAR(p.r, red[0] * step.brightness, 2) << "at " << step.time << " s";
+        EXPECT_NEAR(p.g, red[1] * step.brightness, 2) << "at " << step.time << " s";
+    }
+}
+
+TEST_F(FrameLoop, TheBackgroundOfAFrameIsTheSlotBeforeTheTimeTests) {
+    frameAt(20.5);  // slot 0 becomes 1 after its background was drawn
+    EXPECT_EQ(state.currentScene, 1);
+    Pixel p = readPixel(640, 360);
+    EXPECT_NEAR(p.r, slotColour[0][0], 2);
+    frameAt(20.6);
+    p = readPixel(640, 360);
+    EXPECT_NEAR(p.g, slotColour[1][1], 2);
+    EXPECT_NEAR(p.r, slotColour[1][0], 2);
+}
+
+TEST_F(FrameLoop, TheClosingPictureIsSlotFiveAtFullBrightness) {
+    state.playback = true;
+    setTestClock(87.5);
+    setTestClockStep(0.5);
+    runClosingSequence(state);
+    const Pixel p = readPixel(640, 360);
+    EXPECT_NEAR(p.r, slotColour[5][0], 2);
+    EXPECT_NEAR(p.g, slotColour[5][1], 2);
+    EXPECT_NEAR(p.b, slotColour[5][2], 2);
+}

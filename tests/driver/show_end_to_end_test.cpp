@@ -1,0 +1,60 @@
+// The real programs, run as a user runs them, in a show folder.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "show_folder.h"
+
+namespace {
+
+const char* const smallMesh = "v 20 20 0\nv 40 20 0\nv 40 40 0\nv 20 40 0\nf 1 2 3\nf 1 3 4\n";
+
+const char* const fiveRows =
+    "20.500000 1 0 20.000000 20.000000 0.000000\n"
+    "21.000000 1 0 22.000000 20.000000 0.000000\n"
+    "21.500000 1 0 24.000000 20.000000 0.000000\n"
+    "22.000000 1 0 26.000000 20.000000 0.000000\n"
+    "22.500000 1 0 28.000000 20.000000 0.000000\n";
+
+std::string firstLine(const std::string& text) {
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+}  // namespace
+
+TEST(ShowEndToEnd, TheShowPrintsItsRowCountPlaysToTheEndAndExitsWithZero) {
+    TempFolder folder;
+    writeShowFolder(folder.path(), smallMesh);
+    writeTextFile(folder.file("anim.txt"), fiveRows);
+    writeToneMp3(folder.file("tavel.mp3"), 3.0);
+
+    const CommandResult run = runCommand(folder.path(), KELVARO_BIN, 150);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(firstLine(run.out), "5");
+    EXPECT_EQ(run.out, "5\n");
+}
+
+TEST(ShowEndToEnd, TheAuthoringToolPrintsNoCountLineAndQuitsCleanly) {
+    TempFolder folder;
+    writeShowFolder(folder.path(), smallMesh);
+    writeTextFile(folder.file("anim.txt"), fiveRows);
+    writeToneMp3(folder.file("tavel.mp3"), 3.0);
+
+    // SIGINT after a few seconds becomes the quit message.
+    const CommandResult run = runCommand(folder.path(), KELVARO_AUTHOR_BIN, 3);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+}
+
+TEST(ShowEndToEnd, AFailedStartUpIsNeverReportedAsSuccess) {
+    TempFolder folder;
+    writeShowFolder(folder.path(), smallMesh);
+    writeTextFile(folder.file("anim.txt"), fiveRows);
+    // No music file.
+    const CommandResult run = runCommand(folder.path(), KELVARO_BIN, 60);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Can't play tavel.mp3!"), std::string::npos) << run.err;
+}

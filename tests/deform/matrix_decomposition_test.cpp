@@ -1,0 +1,306 @@
+#include "deform/matrix_decomposition.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+#include <limits>
+#include <random>
+
+namespace {
+
+Matrix4 fromRows(std::initializer_list<std::initializer_list<double>> rows) {
+    Matrix4 m{};
+    int i = 0;
+    for (const auto& row : rows) {
+        int j = 0;
+        for (double value : row) m.m[i][j++] = value;
+        ++i;
+    }
+    m.m[3][3] = 1.0;
+    return m;
+}
+
+Matrix4 diag(double a, double b, double c) {
+    return fromRows({{a, 0, 0}, {0, b, 0}, {0, 0, c}});
+}
+
+void expectBlockNear(const Matrix4& actual, const Matrix4& expected, double tolerance) {
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_NEAR(actual.m[i][j], expected.m[i][j], tolerance)
+                << "[" << i << "][" << j << "]";
+        }
+    }
+}
+
+Matrix4 multiply(const Matrix4& a, const Matrix4& b) {
+    Matrix4 c{};
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            for (int k = 0; k < 3; ++k) c.m[i][j] += a.m[i][k] * b.m[k][j];
+        }
+    }
+    return c;
+}
+
+Matrix4 transpose(const Matrix4& a) {
+    Matrix4 t{};
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) t.m[i][j] = a.m[j][i];
+    }
+    return t;
+}
+
+double determinant(const Matrix4& a) {
+    const auto& m = a.m;
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+const Matrix4 IDENTITY = diag(1, 1, 1);
+
+Matrix4 axisRotation(double ax, double ay, double az, double angle) {
+    const double n = std::sqrt(ax * ax + ay * ay + az * az);
+    const double x = ax / n, y = ay / n, z = az / n;
+    const double c = std::cos(angle), s = std::sin(angle), t = 1 - c;
+    return fromRows({{t * x * x + c, t * x * y - s * z, t * x * z + s * y},
+                     {t * x * y + s * z, t * y * y + c, t * y * z - s * x},
+                     {t * x * z - s * y, t * y * z + s * x, t * z * z + c}});
+}
+
+// Cyclic Jacobi rotations on a symmetric matrix: a (eigenvalues on the diagonal afterwards)
+// = V diag V^T, with V's columns the eigenvectors.
+void jacobiEigen(Matrix4 a, double values[3], Matrix4& vectors) {
+    vectors = IDENTITY;
+    for (int sweep = 0; sweep < 60; ++sweep) {
+        const double off = a.m[0][1] * a.m[0][1] + a.m[0][2] * a.m[0][2] + a.m[1][2] * a.m[1][2];
+        if (off < 1e-40) break;
+        for (int p = 0; p < 2; ++p) {
+            for (int q = p + 1; q < 3; ++q) {
+                if (a.m[p][q] == 0.0) continue;
+                const double theta = (a.m[q][q] - a.m[p][p]) / (2 * a.m[p][q]);
+                const double t =
+                    (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::sqrt(theta * theta + 1));
+                const double c = 1 / std::sqrt(t * t + 1), s = t * c;
+                Matrix4 rotation = IDENTITY;
+                rotation.m[p][p] = c;
+                rotation.m[q][q] = c;
+                rotation.m[p][q] = s;
+                rotation.m[q][p] = -s;
+                a = multiply(transpose(rotation), multiply(a, rotation));
+                vectors = multiply(vectors, rotation);
+            }
+        }
+    }
+    for (int i = 0; i < 3; ++i) values[i] = a.m[i][i];
+}
+
+// The orthogonal polar factor the textbook way: M (M^T M)^(-1/2).
+Matrix4 referenceOrthogonalFactor(const Matrix4& m, double* conditionNumber) {
+    double values[3];
+    Matrix4 v;
+    jacobiEigen(multiply(transpose(m), m), values, v);
+    Matrix4 inverseRoot{};
+    double smallest = values[0], largest = values[0];
+    for (int k = 0; k < 3; ++k) {
+        smallest = std::fmin(smallest, values[k]);
+        largest = std::fmax(largest, values[k]);
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                inverseRoot.m[i][j] += v.m[i][k] * v.m[j][k] / std::sqrt(values[k]);
+            }
+        }
+    }
+    *conditionNumber = std::sqrt(largest / smallest);
+    return multiply(m, inverseRoot);
+}
+
+void expectOrthogonal(const Matrix4& q, double tolerance) {
+    expectBlockNear(multiply(transpose(q), q), IDENTITY, tolerance);
+}
+
+}  // namespace
+
+TEST(PolarDecomposition, RankOneOrLessGivesTheIdentity) {
+    for (const Matrix4& m :
+         {diag(0, 0, 0), diag(1, 0, 0), diag(0, 0, 5), fromRows({{0, 0, 0}, {0, 0, -3}, {0, 0, 0}}),
+          fromRows({{1, 2, 3}, {2, 4, 6}, {-1, -2, -3}})}) {
+        Matrix4 q;
+        EXPECT_EQ(polarDecompose(m, q), 1);
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) EXPECT_EQ(q.m[i][j], i == j ? 1.0 : 0.0);
+        }
+    }
+}
+
+TEST(PolarDecomposition, PlanarMatricesTakeTheSingularPath) {
+    Matrix4 q;
+    EXPECT_EQ(polarDecompose(diag(1, 1, 0), q), 1);
+    expectBlockNear(q, IDENTITY, 1e-15);
+
+    const double t = 0.7, c = std::cos(t), s = std::sin(t);
+    const Matrix4 turn = fromRows({{c, -s, 0}, {s, c, 0}, {0, 0, 1}});
+    EXPECT_EQ(polarDecompose(fromRows({{c, -s, 0}, {s, c, 0}, {0, 0, 0}}), q), 1);
+    expectBlockNear(q, turn, 1e-15);
+    // Stretching the rows is the symmetric factor's business, not the turn's.
+    EXPECT_EQ(polarDecompose(fromRows({{3 * c, -3 * s, 0}, {2 * s, 2 * c, 0}, {0, 0, 0}}), q), 1);
+    expectBlockNear(q, turn, 1e-15);
+
+    Matrix4 r;
+    polarDecompose(diag(-1, 1, 0), q);
+    expectBlockNear(q, diag(-1, 1, 1), 1e-15);
+    EXPECT_EQ(invertUnlessReflection(q, r), 0);
+
+    // A half turn is a rotation, so it inverts.
+    polarDecompose(diag(-1, -1, 0), q);
+    expectBlockNear(q, diag(-1, -1, 1), 1e-15);
+    ASSERT_EQ(invertUnlessReflection(q, r), 1);
+    expectBlockNear(r, diag(-1, -1, 1), 1e-15);
+
+    // Rank 2 with a non-zero determinant test only by rounding luck: exactly 0 here.
+    const Matrix4 ramp = fromRows({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
+    EXPECT_EQ(polarDecompose(ramp, q), 1);
+    expectOrthogonal(q, 1e-14);
+    EXPECT_NEAR(determinant(q), -1.0, 1e-14);
+    EXPECT_EQ(invertUnlessReflection(q, r), 0);
+}
+
+TEST(PolarDecomposition, OrthogonalInputComesBackAfterOnePass) {
+    Matrix4 q;
+    const Matrix4 rotation = axisRotation(1, -2, 0.5, 2.1);
+    EXPECT_EQ(polarDecompose(rotation, q), 1);
+    expectBlockNear(q, rotation, 1e-15);
+
+    const Matrix4 mirror = diag(-1, 1, 1);
+    EXPECT_EQ(polarDecompose(mirror, q), 1);
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) EXPECT_EQ(q.m[i][j], mirror.m[i][j]);
+    }
+    Matrix4 r;
+    EXPECT_EQ(invertUnlessReflection(q, r), 0);
+}
+
+TEST(PolarDecomposition, PureStretchGivesTheIdentity) {
+    Matrix4 q;
+    const int passes = polarDecompose(diag(2, 3, 4), q);
+    EXPECT_GT(passes, 1);
+    EXPECT_LT(passes, 10);
+    expectBlockNear(q, IDENTITY, 1e-12);
+
+    // Stretch after a turn: the turn is what remains.
+    const Matrix4 rotation = axisRotation(0.3, 1, -1, -0.8);
+    polarDecompose(multiply(rotation, diag(0.5, 2, 7)), q);
+    expectBlockNear(q, rotation, 1e-12);
+}
+
+TEST(PolarDecomposition, ResultIsPaddedToFourByFour) {
+    Matrix4 q;
+    for (auto& row : q.m) {
+        for (double& value : row) value = 7.0;
+    }
+    Matrix4 m = axisRotation(0, 0, 1, 0.4);
+    m.m[3][3] = -5.0;
+    m.m[0][3] = 9.0;
+    polarDecompose(m, q);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(q.m[i][3], 0.0);
+        EXPECT_EQ(q.m[3][i], 0.0);
+    }
+    EXPECT_EQ(q.m[3][3], 1.0);
+    EXPECT_EQ(m.m[3][3], -5.0);
+}
+
+TEST(PolarDecomposition, NonFiniteInputEnds) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const Matrix4& m : {diag(nan, 1, 1), diag(inf, 1, 1), diag(-inf, inf, 1),
+                             fromRows({{1, 2, 3}, {4, nan, 6}, {7, 8, 9}}),
+                             fromRows({{inf, inf, inf}, {inf, inf, inf}, {inf, inf, inf}}),
+                             diag(1e200, 1e200, 1e-300), diag(1e-200, 1e-200, 1e-200)}) {
+        Matrix4 q;
+        const int passes = polarDecompose(m, q);
+        EXPECT_GE(passes, 1);
+        EXPECT_LE(passes, POLAR_MAX_PASSES);
+        EXPECT_EQ(q.m[3][3], 1.0);
+    }
+}
+
+TEST(PolarDecomposition, AgreesWithTheEigenvalueRouteOnRandomMatrices) {
+    std::mt19937 random(20240611u);
+    std::uniform_real_distribution<double> entry(-1.0, 1.0);
+    int checked = 0, reflections = 0;
+    while (checked < 300) {
+        Matrix4 m = IDENTITY;
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) m.m[i][j] = entry(random) * 40.0;
+        }
+        double condition = 0;
+        const Matrix4 expected = referenceOrthogonalFactor(m, &condition);
+        if (!(condition < 50.0)) continue;
+        ++checked;
+        Matrix4 q;
+        const int passes = polarDecompose(m, q);
+        EXPECT_LE(passes, 12);
+        expectBlockNear(q, expected, 1e-9);
+        Matrix4 r;
+        const bool reflection = determinant(m) < 0;
+        reflections += reflection;
+        ASSERT_EQ(invertUnlessReflection(q, r), reflection ? 0 : 1);
+        if (!reflection) expectBlockNear(r, transpose(expected), 1e-9);
+    }
+    // Both signs of determinant were exercised.
+    EXPECT_GT(reflections, 50);
+    EXPECT_LT(reflections, 250);
+}
+
+TEST(PolarDecomposition, FlatCovariancesGiveAnOrthogonalFactorWithSymmetricRest) {
+    std::mt19937 random(77u);
+    std::uniform_real_distribution<double> entry(-10.0, 10.0);
+    for (int n = 0; n < 200; ++n) {
+        Matrix4 m = IDENTITY;
+        for (int i = 0; i < 2; ++i) {
+            for (int j = 0; j < 3; ++j) m.m[i][j] = entry(random);
+        }
+        m.m[2][0] = m.m[2][1] = m.m[2][2] = 0.0;
+        Matrix4 q;
+        EXPECT_EQ(polarDecompose(m, q), 1);
+        expectOrthogonal(q, 1e-13);
+        // M = Q S with S symmetric and positive semi-definite.
+        const Matrix4 s = multiply(transpose(q), m);
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < i; ++j) EXPECT_NEAR(s.m[i][j], s.m[j][i], 1e-12);
+        }
+        double values[3];
+        Matrix4 v;
+        jacobiEigen(s, values, v);
+        for (double value : values) EXPECT_GT(value, -1e-12);
+    }
+}
+
+TEST(InverseUnlessReflection, InvertsThroughCofactors) {
+    const Matrix4 rotation = axisRotation(2, 1, -3, 1.3);
+    Matrix4 r;
+    for (auto& row : r.m) {
+        for (double& value : row) value = 7.0;
+    }
+    ASSERT_EQ(invertUnlessReflection(rotation, r), 1);
+    expectBlockNear(r, transpose(rotation), 1e-15);
+    // Only the 3 x 3 block is written.
+    EXPECT_EQ(r.m[3][3], 7.0);
+    EXPECT_EQ(r.m[0][3], 7.0);
+    EXPECT_EQ(r.m[3][1], 7.0);
+
+    const Matrix4 general = fromRows({{2, 1, 0}, {0, 3, 1}, {1, 0, 4}});
+    ASSERT_EQ(invertUnlessReflection(general, r), 1);
+    expectBlockNear(multiply(r, general), IDENTITY, 1e-15);
+    expectBlockNear(multiply(general, r), IDENTITY, 1e-15);
+    // det 25: every entry of the inverse is a cofactor over 25.
+    EXPECT_EQ(r.m[0][0], 12.0 * (1.0 / 25.0));
+    EXPECT_EQ(r.m[2][0], -3.0 * (1.0 / 25.0));
+
+    EXPECT_EQ(invertUnlessReflection(fromRows({{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}), r), 0);
+    EXPECT_EQ(invertUnlessReflection(diag(-2, -3, -4), r), 0);
+    EXPECT_EQ(invertUnlessReflection(diag(-2, -3, 4), r), 1);
+}

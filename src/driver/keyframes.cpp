@@ -1,10 +1,13 @@
 #include "driver/keyframes.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
+
+#include "driver/slot_vertex.h"
 
 namespace {
 
@@ -61,6 +64,31 @@ int32_t readKeyframes(const char* path, std::vector<Keyframe>& table) {
     return int32_t(table.size());
 }
 
-void applyKeyframesStepA(DriverState& /*state*/) {}
+void applyKeyframesStepA(DriverState& state) {
+    // The handle of the previous frame; the slot may have changed under it since (F1 to F6).
+    if (state.currentScene != 0) {
+        MeshVertex* previous = slotVertex(state, state.currentScene, state.selectedVertex);
+        if (previous != nullptr) previous->isHandle = 0;
+    }
+    // A row is active strictly between its own time and the next row's; the last row only
+    // closes the interval before it. Rows are not sorted, so every active row is applied and
+    // the last one in table order decides.
+    const int32_t count = std::min(state.keyframeCount, int32_t(state.keyframes.size()));
+    for (int32_t k = 0; k + 1 < count; ++k) {
+        const Keyframe& row = state.keyframes[k];
+        if (!(row.time < state.showTime && state.showTime < state.keyframes[k + 1].time)) continue;
+        MeshVertex* vertex = slotVertex(state, row.scene, row.vertex);
+        if (vertex == nullptr) continue;  // names nothing the show holds
+        state.currentScene = row.scene;
+        state.selectedVertex = row.vertex;
+        state.dragTarget = {double(row.x), double(row.y), double(row.z)};
+        vertex->isHandle = 1;
+    }
+}
 
-void applyKeyframesStepB(DriverState& /*state*/) {}
+void applyKeyframesStepB(DriverState& state) {
+    if (state.currentScene == 0) return;
+    MeshVertex* vertex = slotVertex(state, state.currentScene, state.selectedVertex);
+    if (vertex == nullptr) return;
+    vertex->pos = {float(state.dragTarget.x), float(state.dragTarget.y), float(state.dragTarget.z)};
+}

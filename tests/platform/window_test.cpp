@@ -7,6 +7,7 @@
 #include "driver/config.h"
 #include "gl_context.h"
 #include "platform/input_table.h"
+#include "platform/message_box.h"
 
 namespace {
 
@@ -147,4 +148,14 @@ TEST(Window, TheFirstFrameIsBlackAndTheWindowIsWindowedInAuthoring) {
     glClear(GL_COLOR_BUFFER_BIT);
     const Pixel p = readPixel(windowWidth / 2, windowHeight / 2);
     EXPECT_EQ(p.r + p.g + p.b, 0);
+}
+
+TEST(MessageBoxes, WithoutADisplayTheyTellStderrAndNeverWait) {
+    testing::internal::CaptureStderr();
+    showErrorBox("Window creation error!");
+    EXPECT_FALSE(
+        askYesNo("Fullscreen", "Unable to set fullscreen mode.\nUse windowed mode instead?"));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Window creation error!"), std::string::npos) << err;
+    EXPECT_NE(err.find("Unable to set fullscreen mode."), std::string::npos) << err;
 }

@@ -1,0 +1,15 @@
+// The 1280 x 720 background pictures of the six slots: the title, four scenery pictures for
+// the figures to dance in front of, and the closing picture.
+#pragma once
+
+#include "raster.h"
+
+constexpr int backgroundWidth = 1280;
+constexpr int backgroundHeight = 720;
+
+Picture titleBackground();       // quimet
+Picture underwaterBackground();  // kiv
+Picture winterBackground();      // vastel
+Picture stageBackground();       // doranek
+Picture lagoonBackground();      // pilou
+Picture closingBackground();     // logo

@@ -303,4 +303,6 @@ TEST(InverseUnlessReflection, InvertsThroughCofactors) {
     EXPECT_EQ(invertUnlessReflection(fromRows({{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}), r), 0);
     EXPECT_EQ(invertUnlessReflection(diag(-2, -3, -4), r), 0);
     EXPECT_EQ(invertUnlessReflection(diag(-2, -3, 4), r), 1);
+    // Only a negative determinant is refused; a zero one is not looked at.
+    EXPECT_EQ(invertUnlessReflection(diag(0, 1, 1), r), 1);
 }

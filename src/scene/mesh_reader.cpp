@@ -115,6 +115,11 @@ void readMesh(const char* path, Mesh& mesh, bool mirror) {
         return;
     }
     file.reset();
+    // An empty or binary file opens and reads fine; without a word the slot would just show no
+    // figure.
+    if (vertexCount == 0) {
+        std::fprintf(stderr, "warning: %s holds no vertex lines; the mesh stays empty\n", path);
+    }
 
     file = openText(path);
     if (!file) {

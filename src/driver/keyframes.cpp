@@ -90,5 +90,9 @@ void applyKeyframesStepB(DriverState& state) {
     if (state.currentScene == 0) return;
     MeshVertex* vertex = slotVertex(state, state.currentScene, state.selectedVertex);
     if (vertex == nullptr) return;
-    vertex->pos = {float(state.dragTarget.x), float(state.dragTarget.y), float(state.dragTarget.z)};
+    const Vec3f target{float(state.dragTarget.x), float(state.dragTarget.y),
+                       float(state.dragTarget.z)};
+    // A target that does not fit in a float (an un-projection far off) would poison the mesh.
+    if (!std::isfinite(target.x) || !std::isfinite(target.y) || !std::isfinite(target.z)) return;
+    vertex->pos = target;
 }

@@ -297,6 +297,11 @@ TEST(KeyframePlayback, StepBRunsWithoutRowsAndOnlyOutsideSlotZero) {
     EXPECT_EQ(pos.z, 3.0f);
     EXPECT_EQ(state.scenes[2].mesh.vertices[2].pos.x, 2.0f);
 
+    // A target beyond float range never reaches a vertex.
+    state.dragTarget = {1e300, 0.0, 0.0};
+    applyKeyframesStepB(state);
+    EXPECT_EQ(pos.x, 0.1f);
+
     // The row's float target is widened as it is, not re-read as a decimal.
     DriverState widened = playbackState({{1.0f, 1, 5, 0.1f, 0.2f, 0.3f}, {2.0f, 1, 0, 0, 0, 0}});
     widened.showTime = 1.5f;

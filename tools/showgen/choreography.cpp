@@ -48,12 +48,14 @@ Motion bounce(double height, double sideways = 0.0) {
     };
 }
 
-// Round and round: a circle of `radius` every `period` beats, starting at the rest point.
-Motion circle(double radius, double period, double direction = 1.0) {
+// Round and round: a circle of `radius` every `period` beats, starting at the rest point and
+// going up first (or down, for a point that has no room above it).
+Motion circle(double radius, double period, double direction = 1.0, bool downwards = false) {
     return [=](double b, double n) {
         const double e = envelope(b, n);
         const double a = 2.0 * pi * b / period;
-        return Vec2{direction * radius * std::sin(a) * e, -radius * (1.0 - std::cos(a)) * e};
+        const double up = downwards ? -1.0 : 1.0;
+        return Vec2{direction * radius * std::sin(a) * e, -up * radius * (1.0 - std::cos(a)) * e};
     };
 }
 
@@ -70,30 +72,28 @@ Motion wave(double up, double across, double period) {
 std::vector<Phrase> phrasesFor(const std::string& directory) {
     if (directory == "kiv") {
         // The octopus swims: it bobs by its crown, waves its outer arms, then its inner ones.
-        return {{"crown", 8, bounce(34.0, 20.0)},
-                {"tip7", 4, circle(46.0, 2.0, 1.0)},
-                {"tip0", 4, circle(46.0, 2.0, -1.0)},
-                {"tip6", 4, wave(50.0, 30.0, 4.0)},
-                {"tip1", 4, wave(50.0, -30.0, 4.0)},
-                {"crown", 8, sway(60.0, 4.0, 20.0)},
-                {"tip4", 2, bounce(40.0)},
-                {"tip3", 2, bounce(40.0)},
-                {"tip5", 2, circle(40.0, 2.0, 1.0)},
-                {"tip2", 2, circle(40.0, 2.0, -1.0)}};
+        return {{"crown", 8, bounce(90.0, 50.0)},     {"tip7", 4, circle(70.0, 2.0, 1.0)},
+                {"tip0", 4, circle(70.0, 2.0, -1.0)}, {"tip6", 4, wave(130.0, 70.0, 4.0)},
+                {"tip1", 4, wave(130.0, -70.0, 4.0)}, {"crown", 8, sway(130.0, 4.0, 50.0)},
+                {"tip4", 2, bounce(110.0)},           {"tip3", 2, bounce(110.0)},
+                {"tip5", 2, circle(100.0, 2.0, 1.0)}, {"tip2", 2, circle(100.0, 2.0, -1.0)}};
     }
     if (directory == "vastel") {
         // The fir sways from its star, and its branches swing one tier at a time.
-        return {{"star", 8, sway(52.0, 4.0, 10.0)},      {"lowRight", 4, wave(44.0, 20.0, 2.0)},
-                {"lowLeft", 4, wave(44.0, -20.0, 2.0)},  {"midRight", 4, bounce(36.0, 20.0)},
-                {"midLeft", 4, bounce(36.0, -20.0)},     {"topRight", 2, circle(30.0, 2.0, 1.0)},
-                {"topLeft", 2, circle(30.0, 2.0, -1.0)}, {"star", 10, sway(60.0, 4.0, 16.0)}};
+        return {{"star", 8, sway(140.0, 4.0, 30.0)},     {"lowRight", 4, wave(120.0, 50.0, 2.0)},
+                {"lowLeft", 4, wave(120.0, -50.0, 2.0)}, {"midRight", 4, bounce(110.0, 50.0)},
+                {"midLeft", 4, bounce(110.0, -50.0)},    {"topRight", 2, circle(60.0, 2.0, 1.0)},
+                {"topLeft", 2, circle(60.0, 2.0, -1.0)}, {"star", 10, sway(150.0, 4.0, 40.0)}};
     }
     if (directory == "doranek") {
         // The dancer waves, turns her hands in circles, swishes her skirt and bounces.
-        return {{"rightHand", 8, wave(60.0, 24.0, 4.0)}, {"leftHand", 8, circle(44.0, 4.0, -1.0)},
-                {"rightHem", 4, sway(44.0, 2.0, 8.0)},   {"leftHem", 4, sway(44.0, 2.0, 8.0)},
-                {"head", 8, bounce(30.0, 24.0)},         {"rightHand", 4, circle(50.0, 2.0, 1.0)},
-                {"leftHand", 3, wave(50.0, -20.0, 3.0)}};
+        return {{"rightHand", 8, wave(130.0, 60.0, 4.0)},
+                {"leftHand", 8, circle(90.0, 4.0, -1.0, true)},
+                {"rightHem", 4, sway(100.0, 2.0, 20.0)},
+                {"leftHem", 4, sway(100.0, 2.0, 20.0)},
+                {"head", 8, bounce(70.0, 60.0)},
+                {"rightHand", 4, circle(110.0, 2.0, 1.0)},
+                {"leftHand", 3, circle(80.0, 3.0, 1.0, true)}};
     }
     // The jelly hops on every beat, then rocks from side to side.
     return {{"top", 8, bounce(70.0, 30.0)},

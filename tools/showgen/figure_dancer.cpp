@@ -28,10 +28,10 @@ std::shared_ptr<const Dancer> makeDancer() {
     d->arms[2] = smoothLimb({{52, -338}, {150, -332}, {236, -318}}, 30.0, 19.0, 4);
     d->arms[3] = smoothLimb({{236, -318}, {320, -290}, {396, -300}}, 18.0, 14.0, 4);
     d->hands = {Vec2{-196, -570}, Vec2{412, -306}};
-    d->skirt[0] = {{0, -245},  {-46, -245}, {-150, -120}, {-260, 10},
-                   {-330, 96}, {-200, 112}, {-90, 106},   {0, 114}};
-    d->skirt[1] = {{0, -245}, {46, -245}, {150, -120}, {260, 10},
-                   {330, 96}, {200, 112}, {90, 106},   {0, 114}};
+    d->skirt[0] = {{0, -245},  {-46, -245}, {-160, -120}, {-300, 10},
+                   {-410, 90}, {-250, 112}, {-100, 106},  {0, 114}};
+    d->skirt[1] = {{0, -245}, {46, -245}, {160, -120}, {300, 10},
+                   {410, 90}, {250, 112}, {100, 106},  {0, 114}};
     d->feet[0] = smoothLimb({{-70, 104}, {-80, 136}, {-112, 142}}, 21.0, 15.0, 3);
     d->feet[1] = smoothLimb({{70, 104}, {80, 136}, {112, 142}}, 21.0, 15.0, 3);
     return d;
@@ -157,8 +157,8 @@ FigureDesign dancerDesign() {
     FigureDesign design;
     design.directory = "doranek";
     design.boneCount = 8;
-    design.meshSpacing = 10.0;
-    design.scale = 0.9;
+    design.meshSpacing = 11.0;
+    design.scale = 1.0;
     design.silhouette = [d](Vec2 p) { return silhouette(*d, p); };
     design.boneWeight = [d](int bone, Vec2 p) {
         // Joints overlap: the bodice reaches into the neck, shoulders and waist.
@@ -168,7 +168,7 @@ FigureDesign dancerDesign() {
     design.edgeColour = hexColour(0x2a0f1e);
     design.handles = {{"leftHand", d->hands[0]},   {"rightHand", d->hands[1]},
                       {"leftElbow", {-206, -440}}, {"rightElbow", {236, -318}},
-                      {"head", {0.0, -470.0}},     {"leftHem", {-300, 86}},
-                      {"rightHem", {300, 86}},     {"waist", {0.0, -240.0}}};
+                      {"head", {0.0, -470.0}},     {"leftHem", {-370, 80}},
+                      {"rightHem", {370, 80}},     {"waist", {0.0, -240.0}}};
     return design;
 }

@@ -10,7 +10,7 @@ namespace {
 
 // Pixels to spare inside the solve's area: at rest, and while the script moves a figure.
 constexpr double restMargin = 30.0;
-constexpr double motionMargin = 8.0;
+constexpr double motionMargin = 30.0;
 constexpr int maskReach = 7;
 
 struct Extent {
@@ -80,6 +80,7 @@ bool checkFigure(const std::string& name, const BuiltFigure& figure) {
 bool checkScript(const std::vector<ScriptRow>& rows, const std::vector<SlotFigure>& figures) {
     bool ok = true;
     double worst = 1e30;
+    double worstTime = 0.0;
     for (size_t i = 0; i < rows.size(); ++i) {
         const ScriptRow& r = rows[i];
         if (i > 0 && r.time < rows[i - 1].time) {
@@ -95,22 +96,25 @@ bool checkScript(const std::vector<ScriptRow>& rows, const std::vector<SlotFigur
             ok = false;
             continue;
         }
-        // Every fifth row is enough to follow the paths.
-        if (i % 5 != 0) continue;
+        // The figure follows its handle only in part; the end-to-end test watches the real
+        // thing, while here the targets themselves must stay well inside the view.
         const MeshData& mesh = *figure->mesh;
         const Vec3 c = meshCentre(mesh);
         const StartView view = startView(c.x, c.y, c.z);
-        const Vec2 rest = mesh.vertices[size_t(r.vertex)];
-        const Vec2 shift{r.x - rest.x, r.y - rest.y};
-        for (const Vec2& v : mesh.vertices) {
-            const WindowPoint w = projectPoint(view, v.x + shift.x, v.y + shift.y, r.z);
-            const double sx = w.x / w.depth, sy = w.y / w.depth;
-            worst = std::min({worst, sx, 1280.0 - sx, sy - 50.0, 720.0 - sy});
+        const WindowPoint w = projectPoint(view, r.x, r.y, r.z);
+        const double sx = w.x / w.depth, sy = w.y / w.depth;
+        const double room = std::min({sx, 1280.0 - sx, sy - 50.0, 720.0 - sy});
+        if (room < worst) {
+            worst = room;
+            worstTime = r.time;
         }
     }
-    std::fprintf(stderr, "showgen: script keeps the figures %.0f pixels inside the view\n", worst);
+    std::fprintf(stderr,
+                 "showgen: script keeps its targets %.0f pixels inside the view (closest at "
+                 "%.2f s)\n",
+                 worst, worstTime);
     if (worst < motionMargin) {
-        std::fprintf(stderr, "showgen: the script drags a figure out of view\n");
+        std::fprintf(stderr, "showgen: the script puts a handle near the edge of the view\n");
         ok = false;
     }
     return ok;

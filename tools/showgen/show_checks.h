@@ -19,5 +19,5 @@ Vec3 meshCentre(const MeshData& mesh);
 bool checkFigure(const std::string& name, const BuiltFigure& figure);
 
 // Reports on stderr, and returns false, when rows are out of order, name a missing vertex, or
-// would drag their figure out of view (the figure taken as following its handle rigidly).
+// put a handle near the edge of the view.
 bool checkScript(const std::vector<ScriptRow>& rows, const std::vector<SlotFigure>& figures);

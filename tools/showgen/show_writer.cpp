@@ -1,0 +1,101 @@
+#include "show_writer.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "backgrounds.h"
+#include "choreography.h"
+#include "figure.h"
+#include "mp3_writer.h"
+#include "music.h"
+#include "show_checks.h"
+#include "start_view.h"
+
+namespace {
+
+bool writeText(const std::string& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) {
+        std::fprintf(stderr, "showgen: can't write %s\n", path.c_str());
+        return false;
+    }
+    const bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+bool writeBackgrounds(const std::string& root) {
+    const struct {
+        const char* directory;
+        Picture (*paint)();
+    } slots[] = {{"quimet", titleBackground},  {"kiv", underwaterBackground},
+                 {"vastel", winterBackground}, {"doranek", stageBackground},
+                 {"pilou", lagoonBackground},  {"logo", closingBackground}};
+    for (const auto& slot : slots) {
+        const std::string dir = root + "/" + slot.directory;
+        mkdir(dir.c_str(), 0755);
+        if (!writePicture(dir + "/bkg.png", slot.paint())) return false;
+    }
+    return true;
+}
+
+struct Slot {
+    int index;
+    FigureDesign design;
+    BuiltFigure built;
+};
+
+bool writeFigure(const std::string& root, Slot& slot) {
+    const std::string dir = root + "/" + slot.design.directory;
+    const Vec3 centre = meshCentre(slot.built.mesh);
+    const StartView view = startView(centre.x, centre.y, centre.z);
+    windFacesForView(slot.built.mesh, [&view](Vec2 t) {
+        const WindowPoint w = projectPoint(view, t.x, t.y, 0.0);
+        return Vec2{w.x, w.y};
+    });
+    if (!writePicture(dir + "/tex.png", slot.built.texture)) return false;
+    for (size_t b = 0; b < slot.built.masks.size(); ++b) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/bone_%02zu.png", b);
+        if (!writeGreyPicture(dir + name, slot.built.masks[b])) return false;
+    }
+    return writeObj(dir + "/mesh.obj", slot.built.mesh);
+}
+
+}  // namespace
+
+bool generateShow(const std::string& root) {
+    const auto started = std::chrono::steady_clock::now();
+    mkdir(root.c_str(), 0755);
+    if (!writeBackgrounds(root)) return false;
+
+    std::vector<Slot> slots;
+    slots.push_back({1, scaledDesign(octopusDesign()), {}});
+    slots.push_back({2, scaledDesign(plantDesign()), {}});
+    slots.push_back({3, scaledDesign(dancerDesign()), {}});
+    slots.push_back({4, scaledDesign(jellyDesign()), {}});
+    bool sound = true;
+    for (Slot& slot : slots) {
+        slot.built = buildFigure(slot.design);
+        if (!writeFigure(root, slot)) return false;
+        sound = checkFigure(slot.design.directory, slot.built) && sound;
+    }
+
+    std::vector<SlotFigure> figures;
+    for (const Slot& slot : slots) figures.push_back({slot.index, &slot.design, &slot.built.mesh});
+    const std::vector<ScriptRow> rows = choreograph(figures);
+    sound = checkScript(rows, figures) && sound;
+    if (!writeText(root + "/anim.txt", scriptText(rows))) return false;
+
+    const std::vector<int16_t> music = composeMusic();
+    if (!writeMp3(root + "/tavel.mp3", music, 44100)) return false;
+
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::fprintf(stderr, "showgen: %zu script rows, %.1f s of music, written in %.1f s\n",
+                 rows.size(), double(music.size() / 2) / 44100.0, seconds);
+    return sound;
+}

@@ -1,5 +1,7 @@
 #include "deform/shape_matching.h"
 
+#include <cstddef>
+
 #include "deform/matrix_decomposition.h"
 
 namespace {
@@ -100,8 +102,13 @@ int maskWeight(const MeshVertex& vertex, const Image& mask) {
     return maskValue(vertex, mask);
 }
 
-void shapeMatchBone(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members,
-                    const Image& mask) {
+namespace {
+
+// One bone's step, whatever gives the members' mask values: `valueOf(k, vertex)` is the value
+// of member k.
+template <typename MaskValueOf>
+void matchBone(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members,
+               MaskValueOf valueOf) {
     MeshVertex* const v = vertices.data();
     const int32_t* const begin = members.data();
     const int32_t* const end = begin + members.size();
@@ -112,7 +119,7 @@ void shapeMatchBone(std::vector<MeshVertex>& vertices, const std::vector<int32_t
     float ux = 0.0f, uy = 0.0f, uz = 0.0f;
     for (const int32_t* it = begin; it != end; ++it) {
         MeshVertex& vertex = v[*it];
-        float w = float(maskValue(vertex, mask)) * MASK_WEIGHT_SCALE;
+        float w = float(valueOf(it - begin, vertex)) * MASK_WEIGHT_SCALE;
         if (vertex.isHandle != 0) w = w * HANDLE_WEIGHT_FACTOR;
         vertex.weight = w;
         if (w > 0.0f) {
@@ -193,4 +200,27 @@ void shapeMatchBone(std::vector<MeshVertex>& vertices, const std::vector<int32_t
             vertex.weightSum += w;
         }
     }
+}
+
+}  // namespace
+
+void shapeMatchBone(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members,
+                    const Image& mask) {
+    matchBone(vertices, members,
+              [&mask](ptrdiff_t, const MeshVertex& vertex) { return maskValue(vertex, mask); });
+}
+
+void collectMemberMaskValues(const std::vector<MeshVertex>& vertices,
+                             const std::vector<int32_t>& members, const Image& mask,
+                             std::vector<uint8_t>& values) {
+    values.resize(members.size());
+    for (size_t k = 0; k < members.size(); ++k) {
+        values[k] = uint8_t(maskValue(vertices[size_t(members[k])], mask));
+    }
+}
+
+void shapeMatchBoneCached(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members,
+                          const std::vector<uint8_t>& values) {
+    const uint8_t* const cached = values.data();
+    matchBone(vertices, members, [cached](ptrdiff_t k, const MeshVertex&) { return cached[k]; });
 }

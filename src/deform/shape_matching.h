@@ -22,3 +22,14 @@ int maskWeight(const MeshVertex& vertex, const Image& mask);
 // Adds one bone's weighted goal positions into its members' goalSum and weightSum.
 void shapeMatchBone(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members,
                     const Image& mask);
+
+// The mask value of every member, in member order, as maskWeight gives it. A value depends
+// only on the rest position and the mask, so the loader works them out once.
+void collectMemberMaskValues(const std::vector<MeshVertex>& vertices,
+                             const std::vector<int32_t>& members, const Image& mask,
+                             std::vector<uint8_t>& values);
+
+// shapeMatchBone with the members' mask values looked up in advance; same results. `values`
+// holds one entry per member.
+void shapeMatchBoneCached(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members,
+                          const std::vector<uint8_t>& values);

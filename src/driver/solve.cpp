@@ -32,7 +32,14 @@ void runBoneSteps(Scene& scene) {
     if (scene.boneMasks.size() < bones) bones = scene.boneMasks.size();
     for (size_t b = 0; b < bones; ++b) {
         if (!scene.boneMasks[b]) continue;
-        shapeMatchBone(vertices, scene.boneVertices[b], *scene.boneMasks[b]);
+        const std::vector<int32_t>& members = scene.boneVertices[b];
+        // The loader's cached mask values when they fit the member list, else the mask itself.
+        if (b < scene.boneMemberValues.size() &&
+            scene.boneMemberValues[b].size() == members.size()) {
+            shapeMatchBoneCached(vertices, members, scene.boneMemberValues[b]);
+        } else {
+            shapeMatchBone(vertices, members, *scene.boneMasks[b]);
+        }
     }
 }
 

@@ -47,6 +47,9 @@ struct Scene {
     Mesh mesh;
     std::vector<std::vector<int32_t>> boneVertices;  // per bone, ascending vertex indices
     std::vector<ImagePtr> boneMasks;                 // per bone, one-channel pictures
+    // Per bone, the mask value of each member in member order: fixed once the scene is loaded,
+    // so the solve need not search the masks in every sweep.
+    std::vector<std::vector<uint8_t>> boneMemberValues;
     int32_t texWidth;
     int32_t texHeight;
     int32_t meshTexture;

@@ -89,10 +89,13 @@ void loadScene(Scene& scene, const char* directory, uint32_t boneCount, bool app
         vertex.isHandle = 0;
     }
 
+    scene.boneMemberValues.assign(boneCount, std::vector<uint8_t>{});
     for (uint32_t bone = 0; bone < boneCount; ++bone) {
         if (scene.boneMasks[bone]) {
             collectBoneVertices(scene.mesh.vertices, *scene.boneMasks[bone],
                                 scene.boneVertices[bone]);
+            collectMemberMaskValues(scene.mesh.vertices, scene.boneVertices[bone],
+                                    *scene.boneMasks[bone], scene.boneMemberValues[bone]);
         }
     }
 

@@ -451,3 +451,40 @@ TEST(ShapeMatching, MembersWithoutWeightAreLeftAlone) {
     EXPECT_FALSE(sameBits(after[0], vertices[0]));
     EXPECT_TRUE(sameBits(after[3], vertices[3]));
 }
+
+TEST(ShapeMatching, CachedMaskValuesGiveTheSameBitsAsTheMask) {
+    std::mt19937 random(11u);
+    for (int round = 0; round < 20; ++round) {
+        // Sparse masks, so that many members take their values from the window search.
+        ImagePtr mask = makeMask(48, 48);
+        for (int n = 0; n < 60; ++n) {
+            setPixel(*mask, int(random() % 48u), int(random() % 48u),
+                     (unsigned char)(1 + random() % 255));
+        }
+        std::vector<MeshVertex> vertices;
+        for (int n = 0; n < 80; ++n) {
+            MeshVertex v = vertexAt(float(random() % 4800u) / 100.0f,
+                                    float(random() % 4800u) / 100.0f, float(random() % 9u));
+            v.pos = Vec3f{v.restPos.y * 0.9f + 3.0f, -v.restPos.x + 1.5f, v.restPos.z * 1.1f};
+            v.isHandle = uint8_t(n % 17 == 0);
+            vertices.push_back(v);
+        }
+        std::vector<int32_t> members;
+        collectBoneVertices(vertices, *mask, members);
+        std::vector<uint8_t> values;
+        collectMemberMaskValues(vertices, members, *mask, values);
+        ASSERT_EQ(values.size(), members.size());
+        for (size_t k = 0; k < members.size(); ++k) {
+            ASSERT_EQ(values[k], maskWeight(vertices[size_t(members[k])], *mask));
+        }
+
+        std::vector<MeshVertex> fromMask = vertices;
+        std::vector<MeshVertex> fromCache = vertices;
+        shapeMatchBone(fromMask, members, *mask);
+        shapeMatchBoneCached(fromCache, members, values);
+        for (size_t i = 0; i < vertices.size(); ++i) {
+            ASSERT_TRUE(sameBits(fromMask[i], fromCache[i]))
+                << "round " << round << " vertex " << i;
+        }
+    }
+}

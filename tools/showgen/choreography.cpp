@@ -96,9 +96,9 @@ std::vector<Phrase> phrasesFor(const std::string& directory) {
                 {"leftHand", 3, circle(80.0, 3.0, 1.0, true)}};
     }
     // The jelly hops on every beat, then rocks from side to side.
-    return {{"top", 8, bounce(70.0, 30.0)},
-            {"left", 4, wave(50.0, 30.0, 2.0)},
-            {"right", 5, wave(50.0, -30.0, 2.0)}};
+    return {{"top", 8, bounce(110.0, 50.0)},
+            {"left", 4, wave(90.0, 50.0, 2.0)},
+            {"right", 5, wave(90.0, -50.0, 2.0)}};
 }
 
 // Section of each figure slot: start and end in milliseconds.

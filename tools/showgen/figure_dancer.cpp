@@ -15,6 +15,7 @@ struct Dancer {
     std::array<Limb, 4> arms;  // left upper, left lower, right upper, right lower
     std::array<Vec2, 2> hands;
     std::array<std::vector<Vec2>, 2> skirt;  // left and right halves
+    std::vector<Vec2> wholeSkirt;
     std::array<Limb, 2> feet;
 };
 
@@ -32,6 +33,10 @@ std::shared_ptr<const Dancer> makeDancer() {
                    {-410, 90}, {-250, 112}, {-100, 106},  {0, 114}};
     d->skirt[1] = {{0, -245}, {46, -245}, {160, -120}, {300, 10},
                    {410, 90}, {250, 112}, {100, 106},  {0, 114}};
+    // Both halves in one outline, left half down, right half back up.
+    for (size_t i = 1; i + 1 < d->skirt[0].size(); ++i) d->wholeSkirt.push_back(d->skirt[0][i]);
+    d->wholeSkirt.push_back({0, 114});
+    for (size_t i = d->skirt[1].size() - 2; i >= 1; --i) d->wholeSkirt.push_back(d->skirt[1][i]);
     d->feet[0] = smoothLimb({{-70, 104}, {-80, 136}, {-112, 142}}, 21.0, 15.0, 3);
     d->feet[1] = smoothLimb({{70, 104}, {80, 136}, {112, 142}}, 21.0, 15.0, 3);
     return d;
@@ -43,11 +48,20 @@ double headDistance(const Dancer& d, Vec2 p) {
     return smoothUnion(smoothUnion(face, bun, 14.0), limbDistance(p, d.neck), 10.0);
 }
 
+// The hem is scalloped: ruffles along the bottom edge.
+double ruffled(double distance, Vec2 p) {
+    return distance + 6.0 * std::sin(p.x * 0.09) * smoothstep(20.0f, 60.0f, float(p.y));
+}
+
 double skirtDistance(const Dancer& d, int side, Vec2 p) {
-    // The hem is scalloped: ruffles along the bottom edge.
-    double hem = polygonDistance(p, d.skirt[size_t(side)]);
-    if (p.y > 50.0) hem += 6.0 * std::sin(p.x * 0.09);
+    const double hem = ruffled(polygonDistance(p, d.skirt[size_t(side)]), p);
     return smoothUnion(hem, limbDistance(p, d.feet[size_t(side)]), 8.0);
+}
+
+double wholeSkirtDistance(const Dancer& d, Vec2 p) {
+    double s = ruffled(polygonDistance(p, d.wholeSkirt), p);
+    for (const Limb& foot : d.feet) s = smoothUnion(s, limbDistance(p, foot), 8.0);
+    return s;
 }
 
 double armDistance(const Dancer& d, int arm, Vec2 p) {
@@ -79,8 +93,9 @@ double boneDistance(const Dancer& d, int bone, Vec2 p) {
 
 double silhouette(const Dancer& d, Vec2 p) {
     double s = boneDistance(d, 0, p);
-    for (int b = 1; b < 8; ++b) s = smoothUnion(s, boneDistance(d, b, p), 12.0);
-    return s;
+    for (int b = 1; b < 6; ++b) s = smoothUnion(s, boneDistance(d, b, p), 12.0);
+    // The two halves of the skirt make one outline, with no seam between them.
+    return smoothUnion(s, wholeSkirtDistance(d, p), 12.0);
 }
 
 Colour paint(const Dancer& d, Vec2 p, double s) {
@@ -101,7 +116,8 @@ Colour paint(const Dancer& d, Vec2 p, double s) {
             part = b;
         }
     }
-    const float depth = smoothstep(0.0f, 30.0f, float(-best));
+    // The gown is shaded as one piece, the skin part by part.
+    const float depth = smoothstep(0.0f, 30.0f, float(part >= 6 || part == 0 ? -s : -best));
     Colour c;
     if (part >= 6 || part == 0 || part == 2 || part == 4) {
         // Gown: vertical folds that fan out towards the hem, lit from the upper left.

@@ -47,8 +47,9 @@ MeshData triangulateSilhouette(const std::function<double(Vec2)>& silhouette, in
             Vec2 p{(c + (r % 2 == 1 ? 0.5 : 0.0)) * spacing + 1.0, r * rowStep + 1.0};
             const double d = silhouette(p);
             inside[id(c, r)] = d < 0.0 ? 1 : 0;
-            if (d > 0.45 * spacing) continue;
-            if (d > -0.4 * spacing) {
+            if (d > 0.9 * spacing) continue;
+            // Points outside, and those just inside, go onto the outline; deeper ones stay.
+            if (d > -0.15 * spacing) {
                 for (int k = 0; k < 4; ++k) {
                     const double dk = silhouette(p);
                     const Vec2 g = gradient(silhouette, p);
@@ -81,7 +82,7 @@ MeshData triangulateSilhouette(const std::function<double(Vec2)>& silhouette, in
                 if (silhouette(middle) > 0.0) continue;
                 if (inside[t[0]] + inside[t[1]] + inside[t[2]] == 0) continue;
                 const double area = signedArea(a, b, cc);
-                if (std::fabs(area) < 0.08 * spacing * spacing) continue;
+                if (std::fabs(area) < 0.02 * spacing * spacing) continue;
                 candidates.push_back(t);
             }
         }

@@ -148,8 +148,8 @@ void sectionVastel(Bus& bus, Random& noise) {
         const Chord& chord = chords[bar];
         const double barBeats = std::min(4.0, 118.0 - b);
         padChord(bus.wet, chord, b, barBeats, 0.11f);
-        bassVoice(bus.dry, {at(b), at(1.8), chord.root - 12, 0.4f, 0.0f});
-        bassVoice(bus.dry, {at(b + 2), at(1.8), chord.root - 5, 0.32f, 0.0f});
+        bassVoice(bus.dry, {at(b), at(1.8), chord.root - 12, 0.34f, 0.0f});
+        bassVoice(bus.dry, {at(b + 2), at(1.8), chord.root - 5, 0.27f, 0.0f});
         if (barBeats < 4.0) {
             snareRoll(bus, b, b + barBeats, noise, 0.9f);
             continue;
@@ -163,7 +163,7 @@ void sectionVastel(Bus& bus, Random& noise) {
             hat(bus.dry, at(b + 0.5 * e + swing), e % 2 ? 0.16f : 0.24f, false, noise);
         }
         playMotif(bus.wet, pluckArp, chord, b, 1, 0.1f, 0.45f, pluckVoice);
-        playMotif(bus.wet, bar % 2 == 0 ? bellTune : bellAnswer, chord, b, 1, 0.2f, -0.3f,
+        playMotif(bus.wet, bar % 2 == 0 ? bellTune : bellAnswer, chord, b, 1, 0.13f, -0.3f,
                   bellVoice);
     }
 }
@@ -200,7 +200,7 @@ void sectionDoranek(Bus& bus, Random& noise) {
             hat(bus.dry, at(b + 0.25 * s), s % 4 == 2 ? 0.26f : 0.14f, s == 14, noise);
         playMotif(bus.dry, bassLine, chord, b, -1, 0.36f, 0.0f, bassVoice);
         const std::vector<MotifNote>& tune = bar % 2 == 0 ? hook : hookAnswer;
-        playMotif(bus.echo, tune, chord, b, 0, 0.16f, 0.1f, leadVoice);
+        playMotif(bus.echo, tune, chord, b, 0, 0.21f, 0.1f, leadVoice);
     }
 }
 

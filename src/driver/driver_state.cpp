@@ -13,6 +13,14 @@ void initDriverState(DriverState& state, bool showMode) {
     state.rawAverage = false;
     state.drift = {0.0f, 0.0f, 0.0f};
     state.dragTarget = {0.0, 0.0, 0.0};
+    setCameraStartValues(state);
+    state.showTime = 0.0f;
+    state.frameTime = 0.0f;
+    state.clock = ShowClock{0, 1.0, 0.0};
+    state.pickDepth = 0.0;
+}
+
+void setCameraStartValues(DriverState& state) {
     state.fov = startFov;
     state.dx = startDx;
     state.dy = startDy;
@@ -22,8 +30,4 @@ void initDriverState(DriverState& state, bool showMode) {
     state.oz = eyeOffset;
     state.ra = startRa;
     state.rb = startRb;
-    state.showTime = 0.0f;
-    state.frameTime = 0.0f;
-    state.clock = ShowClock{0, 1.0, 0.0};
-    state.pickDepth = 0.0;
 }

@@ -37,3 +37,5 @@ struct DriverState {
 
 // Fills `state` with the start values of a run in the given set-up (scenes empty, no rows).
 void initDriverState(DriverState& state, bool showMode);
+
+void setCameraStartValues(DriverState& state);

@@ -37,12 +37,7 @@ bool startUp(DriverState& state, bool showMode, const StartupSteps& steps) {
         steps.loadScene(state.scenes[slot], config.directory, config.boneCount,
                         config.appendMirror);
     }
-    state.fov = startFov;
-    state.dx = startDx;
-    state.dy = startDy;
-    state.dz = startDz;
-    state.ra = startRa;
-    state.rb = startRb;
+    setCameraStartValues(state);
     steps.musicInit();
     steps.musicLoad(musicFileName);
     steps.musicPlay(false);

@@ -97,12 +97,21 @@ void boneCase(fuzz::ByteReader& reader) {
         if (k > 0) FUZZ_CHECK(members[k - 1] < members[k]);
     }
 
-    const std::vector<MeshVertex> before = vertices;
     for (MeshVertex& v : vertices) {
         v.weightSum = 0.0f;
         v.goalSum = Vec3f{0.0f, 0.0f, 0.0f};
     }
+    const std::vector<MeshVertex> before = vertices;
     shapeMatchBone(vertices, members, *mask);
+
+    // The solve's path, with the mask values looked up once, gives the same bits.
+    std::vector<uint8_t> values;
+    collectMemberMaskValues(before, members, *mask, values);
+    FUZZ_CHECK(values.size() == members.size());
+    std::vector<MeshVertex> cached = before;
+    shapeMatchBoneCached(cached, members, values);
+    FUZZ_CHECK(count == 0 ||
+               std::memcmp(cached.data(), vertices.data(), count * sizeof(MeshVertex)) == 0);
 
     std::vector<bool> member(count, false);
     for (int32_t i : members) member[size_t(i)] = true;

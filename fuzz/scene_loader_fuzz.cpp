@@ -1,23 +1,29 @@
 // The scene loader on a folder of damaged files: corrupt and truncated pictures, masks of any
 // size (also smaller than the texture), a broken mesh, and any of them missing. Textures are
-// uploaded to a real GL context (offscreen), and the bones of what was loaded go through a
-// sweep of the shape-matching step, as the first frame would run them.
+// uploaded to a real GL context (offscreen); the bones of what was loaded go through a sweep of
+// the shape-matching step, then two frames of the solve and the drawing.
 //
-// Input: one byte of settings (bone count 0 to 3, mirror flag), then the files mesh.obj,
-// tex.png, bkg.png, bone_00.png, bone_01.png and bone_02.png in this order, separated by the
-// four bytes "KVSP". A file after the last separator is missing from the folder.
+// Input: one byte of settings (bone count 0 to 3, mirror flag, raw average, drift), then the files
+// mesh.obj, tex.png, bkg.png, bone_00.png, bone_01.png and bone_02.png in this order, separated by
+// the four bytes "KVSP". A file after the last separator is missing from the folder.
 #include <GL/gl.h>
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "deform/shape_matching.h"
+#include "driver/config.h"
+#include "driver/matrix_store.h"
+#include "driver/solve.h"
 #include "fuzz_support.h"
 #include "platform/window.h"
+#include "render/camera.h"
+#include "render/drawing.h"
 #include "scene/scene_loader.h"
 
 namespace {
@@ -90,6 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (boneCount != 0) FUZZ_CHECK(scene.texWidth > 0 && scene.texHeight > 0);
 
+    FUZZ_CHECK(scene.boneMemberValues.size() == boneCount);
+    for (uint32_t b = 0; b < boneCount; ++b) {
+        FUZZ_CHECK(scene.boneMemberValues[b].size() == scene.boneVertices[b].size());
+    }
+
     // One sweep of the bones over the loaded masks, then again with every vertex a handle.
     for (int pass = 0; pass < 2; ++pass) {
         for (MeshVertex& v : scene.mesh.vertices) {
@@ -102,6 +113,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         for (const MeshVertex& v : vertices) {
             FUZZ_CHECK(v.pos.x == v.restPos.x && v.pos.y == v.restPos.y && v.pos.z == v.restPos.z);
+        }
+    }
+
+    // Then the frame's own path: camera, matrices, the solve with a pull to one side (half the
+    // vertices handles), the depth re-centring and the drawing.
+    if (boneCount != 0) {
+        for (size_t i = 0; i < scene.mesh.vertices.size(); ++i) {
+            scene.mesh.vertices[i].isHandle = uint8_t(i % 2);
+        }
+        const bool rawAverage = (data[0] & 8u) != 0;
+        Vec3f drift{float(int8_t(data[0] & 0xf0u)) * 0.25f, 0.0f, 0.0f};
+        // Close enough to the centre for a small mesh to fill the view, so that the window
+        // test lets vertices move.
+        setupCamera(scene.mesh, 60.0f, 0.0f, 0.0f, 0.0f, eyeOffset, eyeOffset, eyeOffset, 0.0f,
+                    0.0f);
+        MatrixStore matrices{};
+        readMatrixStore(matrices);
+        for (int frame = 0; frame < 2; ++frame) {
+            solveDeformation(scene, drift, rawAverage, matrices);
+            recentreDepth(scene, drift);
+            FUZZ_CHECK(std::isfinite(drift.z));
+            drawMesh(scene.mesh, scene.texWidth, scene.texHeight, scene.meshTexture);
+        }
+        for (const MeshVertex& v : vertices) {
+            FUZZ_CHECK(std::isfinite(v.pos.x) && std::isfinite(v.pos.y) && std::isfinite(v.pos.z));
         }
     }
 

@@ -1,5 +1,6 @@
 #include "scene/image.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -27,13 +28,33 @@ Image* createImage(int32_t channels, int32_t width, int32_t height) {
     return image;
 }
 
+namespace {
+
+// The show's pictures are PNG files. The decoder also knows formats without a signature (TGA
+// among them), which take a few bytes of text for a picture of gigabytes and spend seconds
+// filling it; a file that doesn't start as a PNG never gets that far.
+bool startsAsPng(std::FILE* file) {
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    unsigned char head[8];
+    return std::fread(head, 1, sizeof head, file) == sizeof head &&
+           std::memcmp(head, signature, sizeof head) == 0;
+}
+
+}  // namespace
+
 Image* loadImage(const char* path, int32_t channels) {
     // The decoder gives up the process on any other request instead of failing.
     if (channels < 1 || channels > 4) return nullptr;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return nullptr;
     int width = 0;
     int height = 0;
     int inFile = 0;
-    unsigned char* decoded = stbi_load(path, &width, &height, &inFile, channels);
+    unsigned char* decoded = nullptr;
+    if (startsAsPng(file) && std::fseek(file, 0, SEEK_SET) == 0) {
+        decoded = stbi_load_from_file(file, &width, &height, &inFile, channels);
+    }
+    std::fclose(file);
     if (decoded == nullptr) return nullptr;
     Image* image = createImage(channels, width, height);
     if (image != nullptr) {

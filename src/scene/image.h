@@ -15,8 +15,8 @@ struct Image {
 // Allocates the record together with its row table, and a zero-filled pixel block.
 Image* createImage(int32_t channels, int32_t width, int32_t height);
 
-// Decodes a picture file asking for exactly `channels` bytes per pixel; nullptr when the file
-// can't be opened or decoded.
+// Decodes a PNG file asking for exactly `channels` bytes per pixel; nullptr when the file
+// can't be opened, is no PNG or can't be decoded.
 Image* loadImage(const char* path, int32_t channels);
 
 void releaseImage(Image* image);

@@ -153,6 +153,14 @@ const BadFileCase pictureCases[] = {
     {"TextureNotAPicture",
      [](const std::string& d) { replaceFile(d + "/doranek/tex.png", "no picture here\n"); }, 0,
      "doranek/tex.png", 4},
+    {"TextureHeaderOfAHugePictureOfAnotherKind",
+     [](const std::string& d) {
+         // Read as a run-length TGA this is 30000 x 12000 pixels.
+         replaceFile(
+             d + "/kiv/tex.png",
+             std::string("\0\0\x0a\0\0\0\0\0\0\0\0\0\x30\x75\xe0\x2e\x20\0", 18) + "not a picture");
+     },
+     0, "kiv/tex.png", 4},
     {"BackgroundTruncated",
      [](const std::string& d) {
          replaceFile(d + "/quimet/bkg.png", truncatedPng(d + "/quimet/bkg.png"));

@@ -107,6 +107,12 @@ Mat3 rankTwoFactor(const Mat3& xIn, const Mat3& y) {
     const double* r1 = x.a[1];
     const Vec3 normal{{r0[1] * r1[2] - r0[2] * r1[1], r0[2] * r1[0] - r0[0] * r1[2],
                        r0[0] * r1[1] - r0[1] * r1[0]}};
+    // Rows 0 and 1 came out parallel: the matrix is of rank 1 within double rounding (as for a
+    // bone whose members lie on a line, but for a depth of 1e-38). A reflector of the zero vector
+    // would be no number at all; the rank-1 answer applies instead.
+    if (normal.v[0] == 0.0 && normal.v[1] == 0.0 && normal.v[2] == 0.0) {
+        return Mat3{{{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}}};
+    }
     const Vec3 ur = householderVector(normal);
     reflectRows(x, ur);
 

@@ -58,14 +58,11 @@ double determinant(const Matrix4& a) {
            m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
 }
 
-Matrix4 axisRotation(double ax, double ay, double az, double angle) {
-    const double n = std::sqrt(ax * ax + ay * ay + az * az);
-    const double x = ax / n, y = ay / n, z = az / n;
-    const double c = std::cos(angle), s = std::sin(angle), t = 1 - c;
-    return fromRows({{t * x * x + c, t * x * y - s * z, t * x * z + s * y},
-                     {t * x * y + s * z, t * y * y + c, t * y * z - s * x},
-                     {t * x * z - s * y, t * y * z + s * x, t * z * z + c}});
-}
+// Rotations about slanted axes with rational entries.
+const Matrix4 TURN_A = fromRows(
+    {{2 / 3.0, -1 / 3.0, 2 / 3.0}, {2 / 3.0, 2 / 3.0, -1 / 3.0}, {-1 / 3.0, 2 / 3.0, 2 / 3.0}});
+const Matrix4 TURN_B = fromRows(
+    {{1 / 9.0, -4 / 9.0, 8 / 9.0}, {8 / 9.0, 4 / 9.0, 1 / 9.0}, {-4 / 9.0, 7 / 9.0, 4 / 9.0}});
 
 // Cyclic Jacobi rotations on a symmetric matrix: a = V diag V^T, with V's columns the
 // eigenvectors and the eigenvalues left on the diagonal.
@@ -173,7 +170,7 @@ TEST(PolarDecomposition, RankTwoTakesTheSingularPath) {
 TEST(PolarDecomposition, OrthogonalInputInOnePassAStretchToTheIdentityPadded) {
     Matrix4 q;
     for (auto& row : q.m) std::fill(row, row + 4, 7.0);
-    Matrix4 rotation = axisRotation(1, -2, 0.5, 2.1);
+    Matrix4 rotation = TURN_A;
     rotation.m[3][3] = -5.0;
     rotation.m[0][3] = 9.0;
     EXPECT_EQ(polarDecompose(rotation, q), 1);
@@ -235,7 +232,7 @@ TEST(PolarDecomposition, AgreesWithTheEigenvalueRouteOnRandomMatrices) {
 }
 
 TEST(InverseUnlessReflection, InvertsThroughCofactorsIntoTheBlockOnly) {
-    const Matrix4 rotation = axisRotation(2, 1, -3, 1.3);
+    const Matrix4 rotation = TURN_B;
     Matrix4 r;
     for (auto& row : r.m) std::fill(row, row + 4, 7.0);
     ASSERT_EQ(invertUnlessReflection(rotation, r), 1);

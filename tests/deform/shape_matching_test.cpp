@@ -96,6 +96,11 @@ std::vector<MeshVertex> movedShape(const double r[3][3], double sx, double sy, d
     return vertices;
 }
 
+// Four members with integer rest positions.
+std::vector<MeshVertex> corners() {
+    return {vertexAt(10, 10, 0), vertexAt(30, 12, 4), vertexAt(14, 28, -6), vertexAt(22, 20, 10)};
+}
+
 unsigned char graded(int x, int y) {
     return (unsigned char)(40 + (x * 7 + y * 3) % 200);
 }
@@ -141,31 +146,6 @@ TEST(MaskWeight, OwnPixelThenWindowsReachingFurtherUpAndLeft) {
         const ImagePtr mask = makeMask(40, 40, c.pixels);
         EXPECT_EQ(maskWeight(vertexAt(c.x, c.y), *mask), c.expected)
             << "vertex " << c.x << "," << c.y << ", " << c.pixels.size() << " pixels";
-    }
-}
-
-TEST(MaskWeight, WeightAndMembershipAgreeWithAPlainScanOfEveryWindow) {
-    std::mt19937 random(5u);
-    for (int round = 0; round < 40; ++round) {
-        const int width = 8 + int(random() % 30), height = 8 + int(random() % 30);
-        ImagePtr mask = makeMask(width, height);
-        for (int n = 1 + int(random() % 6); n > 0; --n) {
-            mask->rows[random() % unsigned(height)][random() % unsigned(width)] =
-                (unsigned char)(1 + random() % 255);
-        }
-        std::vector<MeshVertex> vertices;
-        std::vector<int32_t> expected;
-        for (int n = 0; n < 400; ++n) {
-            const float x = float(int(random() % unsigned(width + 30)) - 15) + 0.25f;
-            const float y = float(int(random() % unsigned(height + 30)) - 15) + 0.75f;
-            vertices.push_back(vertexAt(x, y));
-            ASSERT_EQ(maskWeight(vertices.back(), *mask), plainMaskWeight(vertices.back(), *mask))
-                << x << "," << y;
-            if (scanSquare(*mask, int(x), int(y), -7, 7) != 0) expected.push_back(n);
-        }
-        std::vector<int32_t> members;
-        collectBoneVertices(vertices, *mask, members);
-        EXPECT_EQ(members, expected);
     }
 }
 
@@ -218,12 +198,9 @@ TEST(ShapeMatching, RigidMotionsAreFound) {
     shapeMatchBone(vertices, everyVertex(vertices), *mask);
     expectGoalsAtCurrentPositions(vertices);
 
-    // About a slanted axis (2, -1, 2) / 3.
-    const double c = std::cos(2.3), s = std::sin(2.3), x = 2 / 3.0, y = -1 / 3.0, z = 2 / 3.0;
-    const double t = 1 - c;
-    const double slanted[3][3] = {{t * x * x + c, t * x * y - s * z, t * x * z + s * y},
-                                  {t * x * y + s * z, t * y * y + c, t * y * z - s * x},
-                                  {t * x * z - s * y, t * y * z + s * x, t * z * z + c}};
+    // About a slanted axis: a rotation with rational entries.
+    const double slanted[3][3] = {
+        {2 / 3.0, -1 / 3.0, 2 / 3.0}, {2 / 3.0, 2 / 3.0, -1 / 3.0}, {-1 / 3.0, 2 / 3.0, 2 / 3.0}};
     vertices = movedShape(slanted, -3, 4, 5);
     shapeMatchBone(vertices, everyVertex(vertices), *mask);
     expectGoalsAtCurrentPositions(vertices);
@@ -243,8 +220,7 @@ TEST(ShapeMatching, RigidMotionsAreFound) {
 TEST(ShapeMatching, MirroredShapeOnlyMovesAlong) {
     // Weights 1 and integer corners keep both centroids exact: (19, 17.5, 2) at rest, and
     // (41, 18.5, 2) mirrored in x and moved.
-    std::vector<MeshVertex> vertices = {vertexAt(10, 10, 0), vertexAt(30, 12, 4),
-                                        vertexAt(14, 28, -6), vertexAt(22, 20, 10)};
+    std::vector<MeshVertex> vertices = corners();
     for (MeshVertex& v : vertices)
         v.pos = Vec3f{60.0f - v.restPos.x, v.restPos.y + 1.0f, v.restPos.z};
     shapeMatchBone(vertices, everyVertex(vertices),
@@ -283,8 +259,7 @@ TEST(ShapeMatching, StoredValuesFollowTheirPrecision) {
         EXPECT_EQ(line[i].weightSum, 2.0f + 200.0f * 0.003921569f) << i;
     }
 
-    std::vector<MeshVertex> mirrored = {vertexAt(10, 10, 0), vertexAt(30, 12, 4),
-                                        vertexAt(14, 28, -6), vertexAt(22, 20, 10)};
+    std::vector<MeshVertex> mirrored = corners();
     for (MeshVertex& v : mirrored) {
         v.pos = Vec3f{60.3f - v.restPos.x, v.restPos.y * 1.01f, v.restPos.z};
         v.goalSum = Vec3f{0.1f, 0.1f, 0.0f};
@@ -338,30 +313,37 @@ TEST(ShapeMatching, MembersWithoutWeightAreLeftAlone) {
     EXPECT_TRUE(sameBits(after[3], vertices[3]));
 }
 
-TEST(ShapeMatching, CachedMaskValuesGiveTheSameBitsAsTheMask) {
-    std::mt19937 random(11u);
-    for (int round = 0; round < 20; ++round) {
-        // Sparse masks, so that many members take their values from the window search.
-        ImagePtr mask = makeMask(48, 48);
-        for (int n = 0; n < 60; ++n) {
-            mask->rows[random() % 48u][random() % 48u] = (unsigned char)(1 + random() % 255);
+// Random masks, sparse and dense, and vertices in and around them: the weights and members
+// are those of a plain scan of every window, and the cached values give the same bits.
+TEST(ShapeMatching, RandomMasksAgreeWithAPlainScanAndTheCachedValuesWithTheMask) {
+    std::mt19937 random(5u);
+    for (int round = 0; round < 40; ++round) {
+        const int width = 8 + int(random() % 40), height = 8 + int(random() % 40);
+        ImagePtr mask = makeMask(width, height);
+        for (int n = 1 + int(random() % 40); n > 0; --n) {
+            mask->rows[random() % unsigned(height)][random() % unsigned(width)] =
+                (unsigned char)(1 + random() % 255);
         }
         std::vector<MeshVertex> vertices;
-        for (int n = 0; n < 80; ++n) {
-            MeshVertex v = vertexAt(float(random() % 4800u) / 100.0f,
-                                    float(random() % 4800u) / 100.0f, float(random() % 9u));
-            v.pos = Vec3f{v.restPos.y * 0.9f + 3.0f, -v.restPos.x + 1.5f, v.restPos.z * 1.1f};
+        std::vector<int32_t> expected;
+        for (int n = 0; n < 300; ++n) {
+            const float x = float(int(random() % unsigned(width + 30)) - 15) + 0.25f;
+            const float y = float(int(random() % unsigned(height + 30)) - 15) + 0.75f;
+            MeshVertex v = vertexAt(x, y, float(random() % 9u));
+            v.pos = Vec3f{y * 0.9f + 3.0f, -x + 1.5f, v.restPos.z * 1.1f};
             v.isHandle = uint8_t(n % 17 == 0);
+            ASSERT_EQ(maskWeight(v, *mask), plainMaskWeight(v, *mask)) << x << "," << y;
+            if (scanSquare(*mask, int(x), int(y), -7, 7) != 0) expected.push_back(n);
             vertices.push_back(v);
         }
         std::vector<int32_t> members;
         collectBoneVertices(vertices, *mask, members);
+        EXPECT_EQ(members, expected);
+
         std::vector<uint8_t> values;
         collectMemberMaskValues(vertices, members, *mask, values);
         ASSERT_EQ(values.size(), members.size());
-
-        std::vector<MeshVertex> fromMask = vertices;
-        std::vector<MeshVertex> fromCache = vertices;
+        std::vector<MeshVertex> fromMask = vertices, fromCache = vertices;
         shapeMatchBone(fromMask, members, *mask);
         shapeMatchBoneCached(fromCache, members, values);
         for (size_t i = 0; i < vertices.size(); ++i) {

@@ -62,30 +62,34 @@ Rgb scaled(Rgb c, float factor) {
                int(float(c.b) * factor + 0.5f)};
 }
 
-void expectPixel(int x, int yFromBottom, Rgb c, const char* where = "") {
-    const Pixel p = readPixel(x, yFromBottom);
-    EXPECT_TRUE(std::abs(p.r - c.r) <= 2 && std::abs(p.g - c.g) <= 2 && std::abs(p.b - c.b) <= 2)
-        << where << " (" << x << ", " << yFromBottom << ") shows (" << p.r << ", " << p.g << ", "
-        << p.b << ")";
+struct Probe {
+    int x, yFromBottom;
+    Rgb colour;
+};
+
+template <size_t N>
+void expectPixels(const Probe (&probes)[N], float brightness = 1.0f) {
+    for (const Probe& probe : probes) {
+        const Pixel p = readPixel(probe.x, probe.yFromBottom);
+        const Rgb c = scaled(probe.colour, brightness);
+        EXPECT_TRUE(std::abs(p.r - c.r) <= 2 && std::abs(p.g - c.g) <= 2 &&
+                    std::abs(p.b - c.b) <= 2)
+            << "(" << probe.x << ", " << probe.yFromBottom << ") shows (" << p.r << ", " << p.g
+            << ", " << p.b << ")";
+    }
 }
 
 // The four quadrant colours at the middle of each quarter of a viewport and at its corners.
-void expectQuadrantsFill(int width, int height, float brightness = 1.0f) {
-    const struct {
-        int x, y;
-        Rgb colour;
-    } probes[] = {
-        {width / 4, height * 3 / 4, RED},
-        {width * 3 / 4, height * 3 / 4, GREEN},
-        {width / 4, height / 4, BLUE},
-        {width * 3 / 4, height / 4, WHITE},
-        {0, height - 1, RED},
-        {width - 1, height - 1, GREEN},
-        {0, 0, BLUE},
-        {width - 1, 0, WHITE},
-    };
-    for (const auto& probe : probes)
-        expectPixel(probe.x, probe.y, scaled(probe.colour, brightness));
+void expectQuadrantsFill(int w, int h, float brightness = 1.0f) {
+    const Probe probes[] = {{w / 4, h * 3 / 4, RED},
+                            {w * 3 / 4, h * 3 / 4, GREEN},
+                            {w / 4, h / 4, BLUE},
+                            {w * 3 / 4, h / 4, WHITE},
+                            {0, h - 1, RED},
+                            {w - 1, h - 1, GREEN},
+                            {0, 0, BLUE},
+                            {w - 1, 0, WHITE}};
+    expectPixels(probes, brightness);
 }
 
 MeshVertex vertexAt(float restX, float restY, float x, float y, float z = 0.0f) {
@@ -148,10 +152,11 @@ TEST_F(Drawing, BackgroundFillsTheViewportUprightTimesTheClampedBrightness) {
     // The picture's only red row is its first: that row lies along the top of the window.
     drawBackground(TOP_ROW, 1.0f);
     for (int x : {0, 640, 1279}) {
-        expectPixel(x, windowHeight - 1, RED, "top edge");
-        expectPixel(x, windowHeight - 45, RED, "first sixteenth");
-        expectPixel(x, windowHeight - 46, BLUE, "below the first row");
-        expectPixel(x, 0, BLUE, "bottom edge");
+        const Probe probes[] = {{x, windowHeight - 1, RED},
+                                {x, windowHeight - 45, RED},
+                                {x, windowHeight - 46, BLUE},
+                                {x, 0, BLUE}};
+        expectPixels(probes);
     }
 }
 
@@ -162,7 +167,7 @@ TEST_F(Drawing, BackgroundStillFillsTheViewportAfterAResize) {
     drawBackground(QUADRANTS, 1.0f);
     expectQuadrantsFill(500, 300);
     // The clear covers the whole buffer: what the earlier, larger picture left there is gone.
-    expectPixel(900, 600, BLACK, "outside the viewport");
+    expectPixels({{900, 600, BLACK}});
 
     glViewport(0, 0, 1000, 700);
     drawBackground(QUADRANTS, 1.0f);
@@ -177,23 +182,18 @@ TEST_F(Drawing, TexelsLandWhereTheRestPositionsSayAndFollowTheirVertices) {
     mesh.faces = {MeshFace{{0, 1, 4}}, MeshFace{{0, 1, 2}}, MeshFace{{-1, 2, 3}},
                   MeshFace{{0, 2, 3}}, MeshFace{{2, 3, 1 << 30}}};
     drawFrame(BLACK_BACKGROUND, mesh, WIDE_QUADRANTS, 64, 32);
-    const struct {
-        int x, y;
-        Rgb colour;
-    } probes[] = {{150, 250, RED}, {250, 250, GREEN}, {150, 150, BLUE}, {250, 150, WHITE},
-                  {102, 298, RED}, {298, 102, WHITE}, {640, 360, BLACK}};
-    for (const auto& probe : probes) expectPixel(probe.x, probe.y, probe.colour);
+    const Probe probes[] = {{150, 250, RED}, {250, 250, GREEN}, {150, 150, BLUE}, {250, 150, WHITE},
+                            {102, 298, RED}, {298, 102, WHITE}, {640, 360, BLACK}};
+    expectPixels(probes);
 
     // One corner moved: the texels at that corner of the picture go with the vertex.
     mesh = uprightQuad();
     drawFrame(BLACK_BACKGROUND, mesh, MESH_CORNER);
-    expectPixel(296, 108, YELLOW);
-    expectPixel(488, 50, BLACK);
+    expectPixels({{296, 108, YELLOW}, {488, 50, BLACK}});
     mesh.vertices[2].pos = Vec3f{500.0f, 40.0f, 0.0f};
     drawFrame(BLACK_BACKGROUND, mesh, MESH_CORNER);
     // 0.02 top-left + 0.96 bottom-right + 0.02 top-right: texel (62.7, 61.4) of the picture.
-    expectPixel(488, 50, YELLOW);
-    expectPixel(296, 108, GREY);
+    expectPixels({{488, 50, YELLOW}, {296, 108, GREY}});
 }
 
 TEST_F(Drawing, BackFacesAreCulledAndTheNearerTriangleWins) {
@@ -205,8 +205,7 @@ TEST_F(Drawing, BackFacesAreCulledAndTheNearerTriangleWins) {
     };
     mesh.faces = {MeshFace{{0, 1, 2}}, MeshFace{{3, 4, 5}}};
     drawFrame(MAGENTA_BACKGROUND, mesh, MESH_QUADRANTS);
-    expectPixel(200, 160, RED);
-    expectPixel(600, 160, MAGENTA, "clockwise");
+    expectPixels({{200, 160, RED}, {600, 160, MAGENTA}});
 
     // A blue triangle in front and a white one behind (smaller z), in either order: blue.
     mesh.vertices = {
@@ -215,25 +214,21 @@ TEST_F(Drawing, BackFacesAreCulledAndTheNearerTriangleWins) {
         vertexAt(41, 40, 300, 100, -5), vertexAt(40, 41, 200, 300, -5),
     };
     drawFrame(MAGENTA_BACKGROUND, mesh, MESH_QUADRANTS);
-    expectPixel(200, 160, BLUE);
+    expectPixels({{200, 160, BLUE}});
     mesh.faces = {MeshFace{{3, 4, 5}}, MeshFace{{0, 1, 2}}};
     drawMesh(mesh, 64, 64, MESH_QUADRANTS);
-    expectPixel(200, 160, BLUE, "white drawn last");
+    expectPixels({{200, 160, BLUE}});
 }
 
 TEST_F(Drawing, UncoveredPixelsShowTheBackgroundOfTheSameFrame) {
     drawFrame(MAGENTA_BACKGROUND, uprightQuad(), MESH_QUADRANTS);
-    expectPixel(640, 360, MAGENTA);
-    expectPixel(150, 250, RED);
+    expectPixels({{640, 360, MAGENTA}, {150, 250, RED}});
 
     // The next frame: another background, the same mesh in front of it.
     drawFrame(CYAN_BACKGROUND, uprightQuad(), MESH_QUADRANTS);
-    expectPixel(640, 360, CYAN);
-    expectPixel(99, 200, CYAN);
-    expectPixel(301, 200, CYAN);
-    expectPixel(150, 250, RED);
-    // Depth from the previous frame does not hide this frame's mesh.
-    expectPixel(250, 150, WHITE);
+    // Depth from the previous frame does not hide this frame's mesh (white).
+    expectPixels(
+        {{640, 360, CYAN}, {99, 200, CYAN}, {301, 200, CYAN}, {150, 250, RED}, {250, 150, WHITE}});
 }
 
 TEST_F(Drawing, AnEmptyFaceListDrawsNothingButLeavesDepthTestingOn) {
@@ -243,7 +238,7 @@ TEST_F(Drawing, AnEmptyFaceListDrawsNothingButLeavesDepthTestingOn) {
     empty.vertices = uprightQuad().vertices;
     drawFrame(QUADRANTS, empty, MESH_QUADRANTS);
     expectQuadrantsFill(windowWidth, windowHeight);
-    expectPixel(250, 150, BLUE, "the background, not the mesh");
+    expectPixels({{250, 150, BLUE}});  // the background, not the mesh
 
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));

@@ -67,26 +67,27 @@ TEST(InputTable, RepeatsKeepTheKeyDownAndAltCombinationsAreNotRecorded) {
 }
 
 TEST(InputTable, CursorComesFromMotionOnlyAndButtonsFromButtonEvents) {
-    InputTable& input = inputTable();
-    SDL_Event motion = event(SDL_MOUSEMOTION);
-    motion.motion.x = 321;
-    motion.motion.y = 123;
-    windowProc(motion);
-    SDL_Event press = event(SDL_MOUSEBUTTONDOWN), release = event(SDL_MOUSEBUTTONUP);
-    press.button.x = 5;
-    press.button.y = 6;
-    for (Uint8 button : {Uint8(SDL_BUTTON_LEFT), Uint8(SDL_BUTTON_RIGHT)}) {
-        press.button.button = button;
-        windowProc(press);
-    }
-    EXPECT_EQ(input.mouseX, 321);
-    EXPECT_EQ(input.mouseY, 123);
+    const InputTable& input = inputTable();
+    const auto send = [](Uint32 type, int x, int y, Uint8 button = 0) {
+        SDL_Event e = event(type);
+        if (type == SDL_MOUSEMOTION) {
+            e.motion.x = x;
+            e.motion.y = y;
+        } else {
+            e.button.button = button;
+            e.button.x = x;
+            e.button.y = y;
+        }
+        windowProc(e);
+    };
+    send(SDL_MOUSEMOTION, 321, 123);
+    send(SDL_MOUSEBUTTONDOWN, 5, 6, SDL_BUTTON_LEFT);
+    send(SDL_MOUSEBUTTONDOWN, 5, 6, SDL_BUTTON_RIGHT);
+    EXPECT_TRUE(input.mouseX == 321 && input.mouseY == 123) << input.mouseX << ", " << input.mouseY;
     EXPECT_TRUE(input.mouseLeft == 1 && input.mouseRight == 1);
-    release.button.button = SDL_BUTTON_LEFT;
-    windowProc(release);
+    send(SDL_MOUSEBUTTONUP, 7, 8, SDL_BUTTON_LEFT);
     EXPECT_TRUE(input.mouseLeft == 0 && input.mouseRight == 1);
-    release.button.button = SDL_BUTTON_RIGHT;
-    windowProc(release);
+    send(SDL_MOUSEBUTTONUP, 7, 8, SDL_BUTTON_RIGHT);
     EXPECT_EQ(input.mouseRight, 0);
 }
 

@@ -24,30 +24,22 @@ Matrix4 diag(double a, double b, double c) {
 
 const Matrix4 IDENTITY = diag(1, 1, 1);
 
+// The 3 x 3 blocks, entry k at row k / 3 and column k % 3.
 void expectBlockNear(const Matrix4& actual, const Matrix4& expected, double tolerance) {
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            EXPECT_NEAR(actual.m[i][j], expected.m[i][j], tolerance)
-                << "[" << i << "][" << j << "]";
-        }
+    for (int k = 0; k < 9; ++k) {
+        EXPECT_NEAR(actual.m[k / 3][k % 3], expected.m[k / 3][k % 3], tolerance) << "entry " << k;
     }
 }
 
 Matrix4 multiply(const Matrix4& a, const Matrix4& b) {
-    Matrix4 c{};
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            for (int k = 0; k < 3; ++k) c.m[i][j] += a.m[i][k] * b.m[k][j];
-        }
-    }
+    Matrix4 c{};  // k runs over (row, inner index, column)
+    for (int k = 0; k < 27; ++k) c.m[k / 9][k % 3] += a.m[k / 9][k / 3 % 3] * b.m[k / 3 % 3][k % 3];
     return c;
 }
 
 Matrix4 transpose(const Matrix4& a) {
     Matrix4 t{};
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) t.m[i][j] = a.m[j][i];
-    }
+    for (int k = 0; k < 9; ++k) t.m[k / 3][k % 3] = a.m[k % 3][k / 3];
     return t;
 }
 
@@ -151,11 +143,8 @@ TEST(PolarDecomposition, RankTwoTakesTheSingularPath) {
     std::mt19937 random(77u);
     std::uniform_real_distribution<double> entry(-10.0, 10.0);
     for (int n = 0; n < 200; ++n) {
-        Matrix4 m = IDENTITY;
-        for (int i = 0; i < 2; ++i) {
-            for (int j = 0; j < 3; ++j) m.m[i][j] = entry(random);
-        }
-        m.m[2][0] = m.m[2][1] = m.m[2][2] = 0.0;
+        Matrix4 m = diag(0, 0, 0);
+        for (int k = 0; k < 6; ++k) m.m[k / 3][k % 3] = entry(random);
         EXPECT_EQ(polarDecompose(m, q), 1);
         expectBlockNear(multiply(transpose(q), q), IDENTITY, 1e-13);
         const Matrix4 symmetric = multiply(transpose(q), m);
@@ -211,9 +200,7 @@ TEST(PolarDecomposition, AgreesWithTheEigenvalueRouteOnRandomMatrices) {
     int checked = 0, reflections = 0;
     while (checked < 300) {
         Matrix4 m = IDENTITY;
-        for (int i = 0; i < 3; ++i) {
-            for (int j = 0; j < 3; ++j) m.m[i][j] = entry(random) * 40.0;
-        }
+        for (int k = 0; k < 9; ++k) m.m[k / 3][k % 3] = entry(random) * 40.0;
         double condition = 0;
         const Matrix4 expected = referenceOrthogonalFactor(m, &condition);
         if (!(condition < 50.0)) continue;

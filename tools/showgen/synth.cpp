@@ -90,34 +90,36 @@ void bassVoice(StereoBuffer& out, const Voice& v) {
     }
 }
 
-void marimbaVoice(StereoBuffer& out, const Voice& v) {
-    const double ring = std::max(v.length, 0.6);
-    const size_t n = frameOf(ring);
+// A struck bar or bell: three decaying partials over a short attack, ringing for at least
+// `ring` seconds whatever the note's length.
+struct Partial {
+    double amplitude;
+    double ratio;
+    double decay;
+};
+
+void struckVoice(StereoBuffer& out, const Voice& v, double ring, double attackTime,
+                 const Partial (&partials)[3]) {
+    const size_t n = frameOf(std::max(v.length, ring));
     const size_t s = frameOf(v.start);
     const double f = noteFrequency(v.note);
     for (size_t i = 0; i < n; ++i) {
         const double t = double(i) / sampleRate;
-        const double x = std::sin(2.0 * pi * f * t) * std::exp(-t * 7.0) +
-                         0.35 * std::sin(2.0 * pi * f * 4.0 * t) * std::exp(-t * 30.0) +
-                         0.15 * std::sin(2.0 * pi * f * 10.0 * t) * std::exp(-t * 60.0);
-        const double attack = std::min(1.0, t / 0.002);
+        double x = 0.0;
+        for (const Partial& p : partials) {
+            x += p.amplitude * std::sin(2.0 * pi * f * p.ratio * t) * std::exp(-t * p.decay);
+        }
+        const double attack = std::min(1.0, t / attackTime);
         place(out, s + i, float(x * attack) * v.gain, v.pan);
     }
 }
 
+void marimbaVoice(StereoBuffer& out, const Voice& v) {
+    struckVoice(out, v, 0.6, 0.002, {{1.0, 1.0, 7.0}, {0.35, 4.0, 30.0}, {0.15, 10.0, 60.0}});
+}
+
 void bellVoice(StereoBuffer& out, const Voice& v) {
-    const double ring = std::max(v.length, 1.6);
-    const size_t n = frameOf(ring);
-    const size_t s = frameOf(v.start);
-    const double f = noteFrequency(v.note);
-    for (size_t i = 0; i < n; ++i) {
-        const double t = double(i) / sampleRate;
-        const double x = std::sin(2.0 * pi * f * t) * std::exp(-t * 2.5) +
-                         0.5 * std::sin(2.0 * pi * f * 2.76 * t) * std::exp(-t * 5.0) +
-                         0.25 * std::sin(2.0 * pi * f * 5.4 * t) * std::exp(-t * 9.0);
-        const double attack = std::min(1.0, t / 0.003);
-        place(out, s + i, float(x * attack) * v.gain, v.pan);
-    }
+    struckVoice(out, v, 1.6, 0.003, {{1.0, 1.0, 2.5}, {0.5, 2.76, 5.0}, {0.25, 5.4, 9.0}});
 }
 
 void leadVoice(StereoBuffer& out, const Voice& v) {

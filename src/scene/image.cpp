@@ -32,12 +32,31 @@ namespace {
 
 // The show's pictures are PNG files. The decoder also knows formats without a signature (TGA
 // among them), which take a few bytes of text for a picture of gigabytes and spend seconds
-// filling it; a file that doesn't start as a PNG never gets that far.
-bool startsAsPng(std::FILE* file) {
+// filling it; a file that doesn't start as a PNG never gets that far. The decoder also reserves
+// room for each data chunk at the length the chunk claims, before reading it: a file of a few
+// bytes that claims a chunk of a gigabyte would cost that much. So every chunk up to the end
+// marker must fit in the file before the decoder sees it.
+bool holdsWholePng(std::FILE* file) {
     static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     unsigned char head[8];
-    return std::fread(head, 1, sizeof head, file) == sizeof head &&
-           std::memcmp(head, signature, sizeof head) == 0;
+    if (std::fread(head, 1, sizeof head, file) != sizeof head ||
+        std::memcmp(head, signature, sizeof head) != 0) {
+        return false;
+    }
+    if (std::fseek(file, 0, SEEK_END) != 0) return false;
+    const long size = std::ftell(file);
+    long at = sizeof signature;
+    while (size >= 0 && size - at >= 8) {
+        if (std::fseek(file, at, SEEK_SET) != 0 || std::fread(head, 1, 8, file) != 8) return false;
+        const unsigned long length = (unsigned long)head[0] << 24 | (unsigned long)head[1] << 16 |
+                                     (unsigned long)head[2] << 8 | (unsigned long)head[3];
+        // The end marker's own checksum is never read: every pixel came before it.
+        if (std::memcmp(head + 4, "IEND", 4) == 0) return true;
+        // The data and its 4-byte checksum; the format caps a length at 2^31 - 1.
+        if (length > 0x7fffffffUL || (unsigned long)(size - at - 8) < length + 4) return false;
+        at += 8 + long(length) + 4;
+    }
+    return false;
 }
 
 }  // namespace
@@ -51,7 +70,7 @@ Image* loadImage(const char* path, int32_t channels) {
     int height = 0;
     int inFile = 0;
     unsigned char* decoded = nullptr;
-    if (startsAsPng(file) && std::fseek(file, 0, SEEK_SET) == 0) {
+    if (holdsWholePng(file) && std::fseek(file, 0, SEEK_SET) == 0) {
         decoded = stbi_load_from_file(file, &width, &height, &inFile, channels);
     }
     std::fclose(file);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,22 @@ std::string tga(uint8_t type, uint16_t width, uint16_t height, uint8_t bits,
     bytes[15] = char(height >> 8);
     bytes[16] = char(bits);
     return bytes + rest;
+}
+
+// The most address space the process has held so far (kB), which a reservation raises even
+// when the decoder never touches the memory.
+long peakVirtualKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long value = -1;
+    while (status >> key) {
+        if (key == "VmPeak:") {
+            status >> value;
+            break;
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return value;
 }
 
 }  // namespace
@@ -73,4 +90,30 @@ TEST(ImageBadFiles, TheLoaderNamesATextureThatIsNoPngAndUsesItsStandIns) {
     ASSERT_TRUE(scene.boneMasks[1]);
     EXPECT_EQ(scene.boneMasks[1]->width, 1);
     EXPECT_EQ(scene.boneMasks[1]->height, 1);
+}
+
+// A PNG cut short inside a chunk that claims 1.25 GB: the decoder would reserve room for the
+// whole chunk (2 GB after its doubling) before finding that the file ends. Such a file is
+// refused before it is decoded. A file that lacks only the checksum of its end marker holds
+// every pixel, and still decodes.
+TEST(ImageBadFiles, AChunkLongerThanTheRestOfTheFileIsRefusedBeforeDecoding) {
+    TempFolder folder;
+    writePng(folder.file("good.png"), 8, 8, 1, std::vector<unsigned char>(64, 200));
+    const std::string good = readTextFile(folder.file("good.png"));
+    const size_t iend = good.size() - 12;
+    ASSERT_EQ(good.substr(iend + 4, 4), "IEND");
+    const std::string hugeChunk = std::string("\x50\x00\x00\x10IDAT", 8) + std::string(24, 'x');
+    writeTextFile(folder.file("claims.png"), good.substr(0, iend) + hugeChunk + good.substr(iend));
+
+    const long before = peakVirtualKiB();
+    ASSERT_GT(before, 0);
+    EXPECT_FALSE(loadImage(folder.file("claims.png").c_str(), 1));
+    EXPECT_LT(peakVirtualKiB() - before, 256L * 1024) << "the decoder reserved the claimed size";
+
+    writeTextFile(folder.file("short.png"), good.substr(0, good.size() - 4));
+    for (const char* name : {"good.png", "short.png"}) {
+        ImagePtr decoded(loadImage(folder.file(name).c_str(), 1));
+        ASSERT_TRUE(decoded) << name;
+        EXPECT_EQ(decoded->pixels[63], 200) << name;
+    }
 }

@@ -4,10 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <vector>
 
 #include "driver/config.h"
 #include "gl_context.h"
+#include "scene/image.h"
+#include "scene/scene_loader.h"
 
 namespace {
 
@@ -30,24 +31,22 @@ enum Texture : int32_t {
     BLACK_BACKGROUND,
 };
 
-// Uploads a picture, rows from the top as the decoder delivers them, the way the loader does
-// (nearest filtering, repeat), so the tests see exactly the texels they put in.
+// Uploads a picture through the loader's own upload (nearest filtering, repeat), rows from the
+// top as the decoder delivers them, so the tests see exactly the texels they put in.
 template <typename ColourAt>
 void upload(int32_t texture, int width, int height, ColourAt colourAt) {
-    std::vector<unsigned char> rgb;
+    ImagePtr image(createImage(3, width, height));
+    ASSERT_TRUE(image);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const Rgb c = colourAt(x, y);
-            rgb.insert(rgb.end(), {(unsigned char)c.r, (unsigned char)c.g, (unsigned char)c.b});
+            unsigned char* texel = image->rows[y] + 3 * x;
+            texel[0] = (unsigned char)c.r;
+            texel[1] = (unsigned char)c.g;
+            texel[2] = (unsigned char)c.b;
         }
     }
-    glBindTexture(GL_TEXTURE_2D, GLuint(texture + 1));
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    uploadTexture(*image, texture, false);
 }
 
 // Top-left red, top-right green, bottom-left blue, bottom-right white.

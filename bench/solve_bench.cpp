@@ -8,11 +8,11 @@
 #include <memory>
 
 #include "deform/shape_matching.h"
-#include "driver/config.h"
-#include "driver/matrix_store.h"
 #include "driver/solve.h"
-#include "platform/window.h"
+#include "platform/sdl_platform.h"
 #include "render/camera.h"
+#include "render/matrix_store.h"
+#include "scene/show_facts.h"
 
 namespace {
 
@@ -82,16 +82,18 @@ std::unique_ptr<Scene> paintedScene(int count) {
 // frame loop does.
 MatrixStore startCameraMatrices(const Mesh& mesh) {
     static bool open = false;
+    static SdlPlatform platform(depthBits);
     if (!open) {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        if (!createGlWindow("kelvaro bench", windowWidth, windowHeight, colorBits, false)) {
+        if (!platform.createGlWindow("kelvaro bench", windowWidth, windowHeight, colorBits,
+                                     false)) {
             std::fprintf(stderr, "no GL context for the benchmark\n");
             std::exit(1);
         }
         open = true;
     }
     setupCamera(mesh, startFov, startDx, startDy, startDz, eyeOffset, eyeOffset, eyeOffset, startRa,
-                startRb);
+                startRb, windowWidth, windowHeight);
     MatrixStore store{};
     readMatrixStore(store);
     return store;

@@ -17,14 +17,14 @@
 #include <string>
 
 #include "deform/shape_matching.h"
-#include "driver/config.h"
-#include "driver/matrix_store.h"
+#include "driver/load_scene.h"
 #include "driver/solve.h"
 #include "fuzz_support.h"
-#include "platform/window.h"
+#include "platform/sdl_platform.h"
 #include "render/camera.h"
 #include "render/drawing.h"
-#include "scene/scene_loader.h"
+#include "render/matrix_store.h"
+#include "scene/show_facts.h"
 
 namespace {
 
@@ -61,7 +61,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
-    if (!createGlWindow("kelvaro fuzz", 64, 64, 32, false)) std::abort();
+    static SdlPlatform platform(depthBits);
+    if (!platform.createGlWindow("kelvaro fuzz", 64, 64, 32, false)) std::abort();
     return 0;
 }
 
@@ -73,9 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     writeFolder(dir, data + 1, size - 1);
 
     Scene scene{};
-    const int32_t before = nextTextureIndex();
-    loadScene(scene, dir.c_str(), boneCount, mirror);
-    FUZZ_CHECK(nextTextureIndex() == before + (boneCount != 0 ? 2 : 1));
+    static int32_t textures = 0;
+    const int32_t before = textures;
+    loadScene(scene, dir.c_str(), boneCount, mirror, textures);
+    FUZZ_CHECK(textures == before + (boneCount != 0 ? 2 : 1));
     FUZZ_CHECK(scene.boneCount == boneCount);
     FUZZ_CHECK(scene.boneVertices.size() == boneCount);
     FUZZ_CHECK(scene.boneMasks.size() == boneCount);
@@ -127,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Close enough to the centre for a small mesh to fill the view, so that the window
         // test lets vertices move.
         setupCamera(scene.mesh, 60.0f, 0.0f, 0.0f, 0.0f, eyeOffset, eyeOffset, eyeOffset, 0.0f,
-                    0.0f);
+                    0.0f, windowWidth, windowHeight);
         MatrixStore matrices{};
         readMatrixStore(matrices);
         for (int frame = 0; frame < 2; ++frame) {

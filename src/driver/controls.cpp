@@ -1,11 +1,10 @@
 #include "driver/controls.h"
 
-#include <GL/glu.h>
-
 #include <cstdio>
 
 #include "driver/keyframes.h"
 #include "driver/slot_vertex.h"
+#include "render/projection.h"
 
 namespace {
 
@@ -32,11 +31,14 @@ void resetScene(DriverState& state) {
     }
 }
 
+// Every console line is flushed as it is printed: an author's take survives a crash of the
+// tool, and a reader following the file sees whole lines.
 void printCamera(const DriverState& state) {
-    std::printf("fov=%f; dx=%f; dy=%f; dz=%f; ox=%f; oy=%f; oz=%f; ra=%f; rb=%f;\n",
-                double(state.fov), double(state.dx), double(state.dy), double(state.dz),
-                double(state.ox), double(state.oy), double(state.oz), double(state.ra),
-                double(state.rb));
+    std::fprintf(state.console, "fov=%f; dx=%f; dy=%f; dz=%f; ox=%f; oy=%f; oz=%f; ra=%f; rb=%f;\n",
+                 double(state.fov), double(state.dx), double(state.dy), double(state.dz),
+                 double(state.ox), double(state.oy), double(state.oz), double(state.ra),
+                 double(state.rb));
+    std::fflush(state.console);
 }
 
 // The end of a drag: the button held in its last frame decides whether the vertex stays put.
@@ -53,10 +55,7 @@ void release(DriverState& state) {
 void followCursor(DriverState& state, float mx, float my, const MatrixStore& matrices) {
     const double depth = state.pickDepth;
     const double h = double(float(matrices.viewport[3]) - my);
-    Vec3d target = state.dragTarget;
-    gluUnProject(double(mx) * depth, h * depth, depth, matrices.modelView, matrices.projection,
-                 matrices.viewport, &target.x, &target.y, &target.z);
-    state.dragTarget = target;
+    unprojectPoint(matrices, double(mx) * depth, h * depth, depth, state.dragTarget);
 }
 
 }  // namespace
@@ -111,9 +110,10 @@ void handleMouse(DriverState& state, const InputTable& input, MatrixStore& matri
             state.selectedVertex = picked;
         }
         followCursor(state, mx, my, matrices);
-        std::printf("%f %d %d %f %f %f\n", double(state.showTime), state.currentScene,
-                    state.selectedVertex, state.dragTarget.x, state.dragTarget.y,
-                    state.dragTarget.z);
+        std::fprintf(state.console, "%f %d %d %f %f %f\n", double(state.showTime),
+                     state.currentScene, state.selectedVertex, state.dragTarget.x,
+                     state.dragTarget.y, state.dragTarget.z);
+        std::fflush(state.console);
     }
     applyKeyframesStepB(state);
 }
@@ -126,16 +126,12 @@ int32_t pickNearestVertex(std::vector<MeshVertex>& vertices, float mx, float my,
     const double cursorY = double(float(matrices.viewport[3]) - my);
     for (int32_t i = 0; i < int32_t(vertices.size()); ++i) {
         const Vec3f& p = vertices[i].pos;
-        double wx = 0.0;
-        double wy = 0.0;
-        double wz = 0.0;
-        if (gluProject(double(p.x), double(p.y), double(p.z), matrices.modelView,
-                       matrices.projection, matrices.viewport, &wx, &wy, &wz) == GL_FALSE) {
-            continue;
-        }
+        WindowPosition w;
+        if (!projectPoint(matrices, double(p.x), double(p.y), double(p.z), w)) continue;
+        const double wz = w.z;
         const double s = 1.0 / wz;
-        const double ex = s * wx - double(mx);
-        const double ey = s * wy - cursorY;
+        const double ex = s * w.x - double(mx);
+        const double ey = s * w.y - cursorY;
         const double d = ex * ex + ey * ey;
         if (d < best) {
             best = d;

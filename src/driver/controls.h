@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "driver/driver_state.h"
-#include "driver/matrix_store.h"
 #include "platform/input_table.h"
+#include "render/matrix_store.h"
 
 void handleKeys(DriverState& state, const InputTable& input);
 

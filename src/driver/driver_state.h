@@ -3,11 +3,12 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
-#include "driver/config.h"
 #include "driver/keyframe.h"
 #include "scene/records.h"
+#include "scene/show_facts.h"
 
 struct ShowClock {
     int64_t start;     // counter value at time 0, just after the music started
@@ -32,7 +33,8 @@ struct DriverState {
     float showTime;
     float frameTime;
     ShowClock clock;
-    double pickDepth;  // window depth of the vertex found by the last pick
+    double pickDepth;             // window depth of the vertex found by the last pick
+    std::FILE* console = stdout;  // where the console lines go; start-up leaves it as it is
 };
 
 // Fills `state` with the start values of a run in the given set-up (scenes empty, no rows).

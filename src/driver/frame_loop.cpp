@@ -1,20 +1,15 @@
 #include "driver/frame_loop.h"
 
-#include <GL/gl.h>
-
 #include <cstdio>
-#include <cstdlib>
 
 #include "driver/controls.h"
 #include "driver/solve.h"
-#include "platform/clock.h"
-#include "platform/music.h"
-#include "platform/window.h"
 #include "render/camera.h"
 #include "render/drawing.h"
+#include "render/frame.h"
 
-double readShowClock(ShowClock& clock) {
-    const int64_t now = readPerformanceCounter();
+double readShowClock(Platform& platform, ShowClock& clock) {
+    const int64_t now = platform.readPerformanceCounter();
     clock.seconds = double(now - clock.start) / clock.frequency;
     return clock.seconds;
 }
@@ -31,16 +26,16 @@ void followTimeline(DriverState& state) {
     }
 }
 
-void presentFrame() {
-    glFlush();
-    glFinish();
-    swapBuffers();
+void presentFrame(Platform& platform) {
+    finishFrame();
+    platform.swapBuffers();
 }
 
 }  // namespace
 
-FrameOutcome runFrame(DriverState& state, const InputTable& input, MatrixStore& matrices) {
-    state.showTime = float(readShowClock(state.clock));
+FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& input,
+                      MatrixStore& matrices) {
+    state.showTime = float(readShowClock(platform, state.clock));
 
     handleKeys(state, input);
     handleMouse(state, input, matrices);
@@ -50,7 +45,7 @@ FrameOutcome runFrame(DriverState& state, const InputTable& input, MatrixStore& 
         outcome = FrameOutcome::Escaped;
     } else {
         drawBackground(state.scenes[state.currentScene].backgroundTexture,
-                       (state.showTime - fadeStart) * fadeRate);
+                       (state.showTime - fadeStart) * fadeRate, windowWidth, windowHeight);
         if (state.playback) {
             if (state.showTime > endOfShow) return FrameOutcome::ShowEnded;
         } else {
@@ -58,41 +53,44 @@ FrameOutcome runFrame(DriverState& state, const InputTable& input, MatrixStore& 
         }
         Scene& scene = state.scenes[state.currentScene];
         setupCamera(scene.mesh, state.fov, state.dx, state.dy, state.dz, state.ox, state.oy,
-                    state.oz, state.ra, state.rb);
+                    state.oz, state.ra, state.rb, windowWidth, windowHeight);
         readMatrixStore(matrices);
         if (scene.boneCount != 0) {
             solveDeformation(scene, state.drift, state.rawAverage, matrices);
             recentreDepth(scene, state.drift);
             drawMesh(scene.mesh, scene.texWidth, scene.texHeight, scene.meshTexture);
         }
-        presentFrame();
+        presentFrame(platform);
     }
 
-    const double seconds = readShowClock(state.clock);
+    const double seconds = readShowClock(platform, state.clock);
     state.frameTime = float(seconds - double(state.showTime));
     return outcome;
 }
 
-void runClosingSequence(DriverState& state) {
-    musicFree();
-    drawBackground(state.scenes[closingSlot].backgroundTexture, 1.0f);
-    presentFrame();
-    const float holdStart = float(readShowClock(state.clock));
-    while (readShowClock(state.clock) - double(holdStart) < closingHold) sleepMilliseconds(1);
+void runClosingSequence(Platform& platform, DriverState& state) {
+    platform.musicFree();
+    drawBackground(state.scenes[closingSlot].backgroundTexture, 1.0f, windowWidth, windowHeight);
+    presentFrame(platform);
+    const float holdStart = float(readShowClock(platform, state.clock));
+    while (readShowClock(platform, state.clock) - double(holdStart) < closingHold) {
+        platform.sleepMilliseconds(1);
+    }
 }
 
-int runFrameLoop(DriverState& state) {
+int runFrameLoop(Platform& platform, DriverState& state) {
     MatrixStore matrices{};
     for (;;) {
-        if (!pumpMessages()) return 0;
-        const FrameOutcome outcome = runFrame(state, inputTable(), matrices);
+        if (!platform.pumpMessages()) return 0;
+        const FrameOutcome outcome = runFrame(platform, state, platform.input(), matrices);
         if (outcome == FrameOutcome::ShowEnded) {
-            runClosingSequence(state);
-            std::fflush(stdout);
-            std::exit(0);
+            // The end of the show: nothing is drawn after the closing picture, and the run
+            // ends as soon as the hold is over.
+            runClosingSequence(platform, state);
+            return 0;
         }
         if (outcome == FrameOutcome::Escaped) {
-            closeWindowAndDrain();
+            platform.closeWindowAndDrain();
             return 0;
         }
     }

@@ -2,8 +2,9 @@
 #pragma once
 
 #include "driver/driver_state.h"
-#include "driver/matrix_store.h"
 #include "platform/input_table.h"
+#include "platform/platform.h"
+#include "render/matrix_store.h"
 
 enum class FrameOutcome {
     Continue,   // go on with the next frame
@@ -12,13 +13,14 @@ enum class FrameOutcome {
 };
 
 // Seconds since the clock started, as a fresh reading.
-double readShowClock(ShowClock& clock);
+double readShowClock(Platform& platform, ShowClock& clock);
 
-FrameOutcome runFrame(DriverState& state, const InputTable& input, MatrixStore& matrices);
+FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& input,
+                      MatrixStore& matrices);
 
 // Frees the music, shows the closing picture at full brightness and holds it for 2 s.
-void runClosingSequence(DriverState& state);
+void runClosingSequence(Platform& platform, DriverState& state);
 
-// Runs until the window is closed or Escape is pressed, and returns the exit code. At the end
-// of the show it exits the process itself.
-int runFrameLoop(DriverState& state);
+// Runs until the window is closed, Escape is pressed or the show has ended, and returns the
+// exit code.
+int runFrameLoop(Platform& platform, DriverState& state);

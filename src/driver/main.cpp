@@ -1,5 +1,6 @@
-// The entry point of both set-ups; the build decides which one this is.
+// The entry point of the show and the authoring tool; the build decides which one this is.
 #include "driver/startup.h"
+#include "platform/sdl_platform.h"
 
 #ifndef KELVARO_SHOW_MODE
 #error "KELVARO_SHOW_MODE must be set by the build"
@@ -8,5 +9,6 @@
 constexpr bool showMode = KELVARO_SHOW_MODE != 0;
 
 int main() {
-    return runProgram(showMode);
+    SdlPlatform platform(depthBits);
+    return runProgram(platform, showMode);
 }

@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "deform/shape_matching.h"
-#include "driver/window_projection.h"
+#include "render/window_projection.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The per-frame deformation solve: free vertices follow the handles while bones keep shape.
 #pragma once
 
-#include "driver/matrix_store.h"
+#include "render/matrix_store.h"
 #include "scene/records.h"
 
 constexpr int SOLVE_SWEEPS = 16;

@@ -4,64 +4,65 @@
 
 #include "driver/frame_loop.h"
 #include "driver/keyframes.h"
-#include "platform/clock.h"
-#include "platform/music.h"
-#include "platform/window.h"
-#include "scene/scene_loader.h"
+#include "driver/load_scene.h"
 
 StartupSteps realStartupSteps() {
-    return StartupSteps{&readKeyframes,
-                        &createGlWindow,
-                        &loadScene,
-                        &musicInit,
-                        &musicLoad,
-                        &musicPlay,
-                        &readPerformanceCounter,
-                        &readPerformanceFrequency};
+    return StartupSteps{&readKeyframes, &loadScene};
 }
 
-bool startUp(DriverState& state, bool showMode, const StartupSteps& steps) {
+namespace {
+
+void destroyScenes(DriverState& state) {
+    for (int32_t slot = sceneSlotCount - 1; slot >= 0; --slot) state.scenes[slot] = Scene{};
+}
+
+}  // namespace
+
+bool startUp(Platform& platform, DriverState& state, bool showMode, const StartupSteps& steps) {
     initDriverState(state, showMode);
     if (showMode) {
         state.keyframeCount = steps.readKeyframes(keyframeFileName, state.keyframes);
-        std::printf("%d\n", state.keyframeCount);
-        std::fflush(stdout);
+        std::fprintf(state.console, "%d\n", state.keyframeCount);
+        std::fflush(state.console);
     }
     // The loader uploads textures, so the window and its GL context come first.
-    if (!steps.createGlWindow(windowTitle, windowWidth, windowHeight, colorBits, showMode)) {
-        for (int32_t slot = sceneSlotCount - 1; slot >= 0; --slot) state.scenes[slot] = Scene{};
+    if (!platform.createGlWindow(windowTitle, windowWidth, windowHeight, colorBits, showMode)) {
+        destroyScenes(state);
         return false;
     }
+    int32_t nextTexture = 0;
     for (int32_t slot = 0; slot < sceneSlotCount; ++slot) {
         const SceneSlotConfig& config = sceneSlots[slot];
-        steps.loadScene(state.scenes[slot], config.directory, config.boneCount,
-                        config.appendMirror);
+        steps.loadScene(state.scenes[slot], config.directory, config.boneCount, config.appendMirror,
+                        nextTexture);
     }
     setCameraStartValues(state);
-    steps.musicInit();
-    steps.musicLoad(musicFileName);
-    steps.musicPlay(false);
+    if (!platform.musicInit() || !platform.musicLoad(musicFileName) || !platform.musicPlay(false)) {
+        return false;
+    }
     // Time 0 is the moment just after the music started: seconds on the clock are seconds
     // into the track.
-    state.clock.frequency = steps.readFrequency();
-    state.clock.start = steps.readCounter();
+    state.clock.frequency = platform.readPerformanceFrequency();
+    state.clock.start = platform.readPerformanceCounter();
     state.clock.seconds = 0.0;
     state.drift = {0.0f, 0.0f, 0.0f};
     state.frameTime = 0.0f;
     return true;
 }
 
-void shutDown(DriverState& state) {
-    musicFree();
-    killGlWindow();
-    for (int32_t slot = sceneSlotCount - 1; slot >= 0; --slot) state.scenes[slot] = Scene{};
+void shutDown(Platform& platform, DriverState& state) {
+    platform.musicFree();
+    platform.killGlWindow();
+    destroyScenes(state);
 }
 
-int runProgram(bool showMode) {
+int runProgram(Platform& platform, bool showMode) {
     DriverState state;
-    if (!startUp(state, showMode, realStartupSteps())) return 1;
-    const int exitCode = runFrameLoop(state);
-    shutDown(state);
+    int exitCode = 1;
+    if (startUp(platform, state, showMode, realStartupSteps())) {
+        exitCode = runFrameLoop(platform, state);
+    }
+    shutDown(platform, state);
     std::fflush(stdout);
     return exitCode;
 }

@@ -5,28 +5,24 @@
 #include <vector>
 
 #include "driver/driver_state.h"
+#include "platform/platform.h"
 
-// The platform and loading operations that start-up calls, in one place so that a test can
-// watch their order. The real ones are the defaults.
+// The loading operations that start-up calls besides the platform's, in one place so that a
+// test can watch their order. The real ones are the defaults.
 struct StartupSteps {
     int32_t (*readKeyframes)(const char* path, std::vector<Keyframe>& table);
-    bool (*createGlWindow)(const char* title, int32_t width, int32_t height, int32_t bits,
-                           bool fullscreen);
-    void (*loadScene)(Scene& scene, const char* directory, uint32_t boneCount, bool appendMirror);
-    bool (*musicInit)();
-    bool (*musicLoad)(const char* file);
-    bool (*musicPlay)(bool loop);
-    int64_t (*readCounter)();
-    double (*readFrequency)();
+    void (*loadScene)(Scene& scene, const char* directory, uint32_t boneCount, bool appendMirror,
+                      int32_t& nextTexture);
 };
 
 StartupSteps realStartupSteps();
 
-// Everything up to the first frame. False when the window could not be made.
-bool startUp(DriverState& state, bool showMode, const StartupSteps& steps);
+// Everything up to the first frame. False when the window could not be made or the music
+// can't play; the run then ends with exit code 1.
+bool startUp(Platform& platform, DriverState& state, bool showMode, const StartupSteps& steps);
 
 // Frees the music, closes the window and destroys the scenes, last slot first.
-void shutDown(DriverState& state);
+void shutDown(Platform& platform, DriverState& state);
 
-// The whole run of one set-up; returns the process exit code.
-int runProgram(bool showMode);
+// The whole run of one set-up on the given platform; returns the process exit code.
+int runProgram(Platform& platform, bool showMode);

@@ -34,6 +34,3 @@ enum VirtualKey : int {
     VK_F1 = 112,
     VK_F6 = 117,
 };
-
-// The one table of the process, written only by the window's event handler.
-InputTable& inputTable();

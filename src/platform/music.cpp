@@ -4,78 +4,92 @@
 #include <SDL2/SDL_mixer.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "platform/message_box.h"
 
 namespace {
 
-bool decoderReady = false;
-bool audioOpen = false;
-Mix_Music* musicStream = nullptr;
-
-void releaseAudio() {
-    if (musicStream != nullptr) {
+void releaseAudio(MusicState& state) {
+    if (state.stream != nullptr) {
         Mix_HaltMusic();
-        Mix_FreeMusic(musicStream);
-        musicStream = nullptr;
+        Mix_FreeMusic(state.stream);
+        state.stream = nullptr;
     }
-    if (audioOpen) {
+    if (state.audioOpen) {
         Mix_CloseAudio();
-        audioOpen = false;
+        state.audioOpen = false;
     }
-    if (decoderReady) {
+    if (state.decoderReady) {
         Mix_Quit();
-        decoderReady = false;
+        state.decoderReady = false;
     }
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-// A failure here is final: the show can't run without its music, and it is never reported as
-// success.
-[[noreturn]] void audioFatal(const char* text) {
+bool audioFatal(MusicState& state, const char* text) {
     showErrorBox(text);
-    releaseAudio();
-    std::fflush(stdout);
-    std::exit(1);
+    releaseAudio(state);
+    return false;
 }
 
 }  // namespace
 
-bool musicInit() {
+bool musicInit(MusicState& state) {
     if ((Mix_Init(MIX_INIT_MP3) & MIX_INIT_MP3) == 0) {
         std::fprintf(stderr, "music: %s\n", Mix_GetError());
         showErrorBox("Can't load the MP3 decoder!");
-        std::fflush(stdout);
-        std::exit(1);
+        return false;
     }
-    decoderReady = true;
+    state.decoderReady = true;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0 ||
         Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
         std::fprintf(stderr, "music: %s\n", SDL_GetError());
-        audioFatal("Can't initialize sound device!");
+        return audioFatal(state, "Can't initialize sound device!");
     }
-    audioOpen = true;
+    state.audioOpen = true;
     return true;
 }
 
-bool musicLoad(const char* file) {
-    musicStream = Mix_LoadMUS(file);
-    if (musicStream == nullptr) {
+bool musicLoad(MusicState& state, const char* file) {
+    state.stream = Mix_LoadMUS(file);
+    if (state.stream == nullptr) {
         std::fprintf(stderr, "music: %s\n", Mix_GetError());
         const std::string text = std::string("Can't play ") + file + "!";
-        audioFatal(text.c_str());
+        return audioFatal(state, text.c_str());
     }
     return true;
 }
 
-bool musicPlay(bool loop) {
-    if (musicStream != nullptr) Mix_PlayMusic(musicStream, loop ? -1 : 0);
+bool musicPlay(MusicState& state, bool loop) {
+    if (state.stream != nullptr) Mix_PlayMusic(state.stream, loop ? -1 : 0);
     return true;
 }
 
-bool musicFree() {
-    releaseAudio();
+bool musicFree(MusicState& state) {
+    releaseAudio(state);
     return true;
+}
+
+bool musicSeek(MusicState& state, double seconds) {
+    if (state.stream == nullptr) return false;
+    if (Mix_PlayingMusic() == 0) Mix_PlayMusic(state.stream, 0);
+    if (Mix_SetMusicPosition(seconds) != 0) {
+        std::fprintf(stderr, "music: can't move to %.2f s: %s\n", seconds, Mix_GetError());
+        return false;
+    }
+    return true;
+}
+
+void musicPause(MusicState& state) {
+    if (state.stream != nullptr) Mix_PauseMusic();
+}
+
+void musicResume(MusicState& state) {
+    if (state.stream != nullptr) Mix_ResumeMusic();
+}
+
+double musicPosition(MusicState& state) {
+    if (state.stream == nullptr) return -1.0;
+    return Mix_GetMusicPosition(state.stream);
 }

@@ -1,8 +1,22 @@
-// Music playback: one track, started once at start-up and freed at the end.
+// Music playback over SDL2_mixer: one track, started once at start-up and freed at the end.
 #pragma once
 
-// Each of these ends the process with exit code 1, after an error box, when it fails.
-bool musicInit();
-bool musicLoad(const char* file);
-bool musicPlay(bool loop);
-bool musicFree();
+struct _Mix_Music;
+
+struct MusicState {
+    bool decoderReady = false;
+    bool audioOpen = false;
+    _Mix_Music* stream = nullptr;
+};
+
+// Each returns false after an error box when it fails, with the audio already released: the
+// show can't run without its music, and that is never reported as success.
+bool musicInit(MusicState& state);
+bool musicLoad(MusicState& state, const char* file);
+bool musicPlay(MusicState& state, bool loop);
+bool musicFree(MusicState& state);
+
+bool musicSeek(MusicState& state, double seconds);
+void musicPause(MusicState& state);
+void musicResume(MusicState& state);
+double musicPosition(MusicState& state);

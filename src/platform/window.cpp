@@ -5,133 +5,185 @@
 
 #include <cstdio>
 
-#include "platform/input_table.h"
 #include "platform/message_box.h"
 
 namespace {
 
-SDL_Window* window = nullptr;
-SDL_GLContext renderContext = nullptr;
-bool fullscreen = false;
-bool videoStarted = false;
-bool contextCurrent = false;
-
-InputTable table{};
-
-SDL_Window* makeWindow(const char* title, int32_t width, int32_t height, int32_t depth) {
+SDL_Window* makeWindow(const WindowState& state, const char* title, int32_t width, int32_t height,
+                       int32_t depth) {
+    // The descriptor asks for RGBA colour with no alpha bits of its own.
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    flags |= fullscreen ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_RESIZABLE;
+    flags |= state.fullscreen ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_RESIZABLE;
     return SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
                             flags);
 }
 
-// Switches the window's display to exactly width x height at the colour depth asked for.
-bool enterFullscreen(int32_t width, int32_t height, int32_t bits) {
-    SDL_DisplayMode wanted{bits >= 32 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565, width,
-                           height, 0, nullptr};
-    SDL_DisplayMode closest;
-    if (SDL_GetClosestDisplayMode(0, &wanted, &closest) == nullptr) return false;
-    if (closest.w != 0 && (closest.w != width || closest.h != height)) return false;
-    if (SDL_SetWindowDisplayMode(window, &wanted) != 0) return false;
-    return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0;
+// The depth buffer asked for first; the nearest that the system offers after it.
+SDL_Window* makeGlWindow(const WindowState& state, const char* title, int32_t width,
+                         int32_t height) {
+    SDL_Window* window = makeWindow(state, title, width, height, state.depthBits);
+    if (window == nullptr && state.depthBits != 24) {
+        window = makeWindow(state, title, width, height, 24);
+    }
+    return window;
 }
 
-bool failCreation(const char* text) {
+bool failCreation(WindowState& state, const char* text) {
     std::fprintf(stderr, "window: %s\n", SDL_GetError());
-    killGlWindow();
+    killGlWindow(state);
     showErrorBox(text);
     return false;
 }
 
-}  // namespace
-
-InputTable& inputTable() {
-    return table;
+// Returns true for the quit message.
+bool windowProc(WindowState& state, const SDL_Event& event) {
+    InputTable& table = state.input;
+    switch (event.type) {
+        case SDL_QUIT:
+            return true;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            // Alt combinations and F10 are the system's keys, not the show's.
+            if (event.key.keysym.mod & KMOD_ALT) return false;
+            if (event.key.keysym.sym == SDLK_F10) return false;
+            const int code = virtualKeyFromKeycode(event.key.keysym.sym);
+            if (code > 0 && code < 256) table.keys[code] = event.type == SDL_KEYDOWN ? 1 : 0;
+            return false;
+        }
+        case SDL_MOUSEMOTION:
+            table.mouseX = int32_t(uint16_t(event.motion.x));
+            table.mouseY = int32_t(uint16_t(event.motion.y));
+            return false;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            const int32_t down = event.type == SDL_MOUSEBUTTONDOWN ? 1 : 0;
+            if (event.button.button == SDL_BUTTON_LEFT) table.mouseLeft = down;
+            if (event.button.button == SDL_BUTTON_RIGHT) table.mouseRight = down;
+            return false;
+        }
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE) return true;
+            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && state.contextCurrent) {
+                glViewport(0, 0, event.window.data1, event.window.data2);
+            }
+            return false;
+        default:
+            return false;
+    }
 }
 
-bool createGlWindow(const char* title, int32_t width, int32_t height, int32_t bits,
-                    bool fullscreenWish) {
-    fullscreen = fullscreenWish;
+}  // namespace
+
+bool switchDisplayMode(SDL_Window* window, int32_t width, int32_t height, int32_t bits) {
+    SDL_DisplayMode wanted{bits >= 32 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565, width,
+                           height, 0, nullptr};
+    if (SDL_SetWindowDisplayMode(window, &wanted) != 0) return false;
+    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) return false;
+    // SDL switches the display only when the window is shown; SDL picks the nearest mode it has
+    // where the exact one is missing, so only the mode the display ended up in tells.
+    SDL_ShowWindow(window);
+    const int display = SDL_GetWindowDisplayIndex(window);
+    SDL_DisplayMode got;
+    if (display < 0 || SDL_GetCurrentDisplayMode(display, &got) != 0) return false;
+    return got.w == width && got.h == height;
+}
+
+bool createGlWindow(WindowState& state, const char* title, int32_t width, int32_t height,
+                    int32_t bits, bool fullscreenWish) {
+    state.fullscreen = fullscreenWish;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "window: %s\n", SDL_GetError());
         showErrorBox("Failed to register the window class!");
         return false;
     }
-    videoStarted = true;
+    state.videoStarted = true;
 
-    // The depth buffer asked for first; the nearest that the system offers after it.
-    window = makeWindow(title, width, height, 32);
-    if (window == nullptr) window = makeWindow(title, width, height, 24);
-    if (window == nullptr) {
+    state.window = makeGlWindow(state, title, width, height);
+    if (state.window == nullptr) {
         // Tell a missing GL pixel format apart from a window that can't be made at all.
         SDL_Window* plain =
             SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
                              SDL_WINDOW_HIDDEN);
-        if (plain == nullptr) return failCreation("Window creation error!");
+        if (plain == nullptr) return failCreation(state, "Window creation error!");
         SDL_DestroyWindow(plain);
-        return failCreation("Unable to find a suitable pixelformat!");
+        return failCreation(state, "Unable to find a suitable pixelformat!");
     }
 
-    if (fullscreen && !enterFullscreen(width, height, bits)) {
+    // The question comes before any GL context exists, so that a GL failure is only ever
+    // reported after the user's answer.
+    if (state.fullscreen && !state.enterFullscreen(state.window, width, height, bits)) {
         if (!askYesNo("Fullscreen", "Unable to set fullscreen mode.\nUse windowed mode instead?")) {
-            killGlWindow();
+            killGlWindow(state);
             return false;
         }
-        SDL_DestroyWindow(window);
-        fullscreen = false;
-        window = makeWindow(title, width, height, 32);
-        if (window == nullptr) window = makeWindow(title, width, height, 24);
-        if (window == nullptr) return failCreation("Window creation error!");
+        SDL_SetWindowFullscreen(state.window, 0);
+        SDL_DestroyWindow(state.window);
+        state.fullscreen = false;
+        state.window = makeGlWindow(state, title, width, height);
+        if (state.window == nullptr) return failCreation(state, "Window creation error!");
     }
-    SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
+    SDL_ShowCursor(state.fullscreen ? SDL_DISABLE : SDL_ENABLE);
 
-    renderContext = SDL_GL_CreateContext(window);
-    if (renderContext == nullptr) return failCreation("Unable to create a GL rendering context!");
-    if (SDL_GL_MakeCurrent(window, renderContext) != 0) {
-        return failCreation("Unable to activate the GL rendering context!");
+    state.renderContext = SDL_GL_CreateContext(state.window);
+    if (state.renderContext == nullptr) {
+        return failCreation(state, "Unable to create a GL rendering context!");
     }
-    contextCurrent = true;
+    if (SDL_GL_MakeCurrent(state.window, state.renderContext) != 0) {
+        return failCreation(state, "Unable to activate the GL rendering context!");
+    }
+    state.contextCurrent = true;
+    // A swap waits for the display's refresh: the loop has no pacing of its own, and without it
+    // the show tears and the authoring tool prints hundreds of rows a second.
+    if (SDL_GL_SetSwapInterval(1) != 0 && !state.swapIntervalRefused) {
+        state.swapIntervalRefused = true;
+        std::fprintf(stderr,
+                     "window: the GL driver won't wait for the display's refresh (%s); frames "
+                     "are not paced\n",
+                     SDL_GetError());
+    }
 
     SDL_DisableScreenSaver();
-    SDL_ShowWindow(window);
-    SDL_RaiseWindow(window);
+    SDL_ShowWindow(state.window);
+    SDL_RaiseWindow(state.window);
 
     glViewport(0, 0, width, height);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glFlush();
     glFinish();
-    SDL_GL_SwapWindow(window);
+    SDL_GL_SwapWindow(state.window);
     return true;
 }
 
-void killGlWindow() {
-    if (fullscreen) {
-        if (window != nullptr) SDL_SetWindowFullscreen(window, 0);
+void killGlWindow(WindowState& state) {
+    if (state.fullscreen) {
+        if (state.window != nullptr) SDL_SetWindowFullscreen(state.window, 0);
         SDL_ShowCursor(SDL_ENABLE);
-        fullscreen = false;
+        state.fullscreen = false;
     }
-    if (renderContext != nullptr) {
-        if (SDL_GL_MakeCurrent(window, nullptr) != 0) showErrorBox("Release of DC and RC failed!");
-        SDL_GL_DeleteContext(renderContext);
-        renderContext = nullptr;
+    if (state.renderContext != nullptr) {
+        if (SDL_GL_MakeCurrent(state.window, nullptr) != 0) {
+            showErrorBox("Release of DC and RC failed!");
+        }
+        SDL_GL_DeleteContext(state.renderContext);
+        state.renderContext = nullptr;
     }
-    contextCurrent = false;
-    if (window != nullptr) {
-        SDL_DestroyWindow(window);
-        window = nullptr;
+    state.contextCurrent = false;
+    if (state.window != nullptr) {
+        SDL_DestroyWindow(state.window);
+        state.window = nullptr;
     }
-    if (videoStarted) {
+    if (state.videoStarted) {
         SDL_EnableScreenSaver();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        videoStarted = false;
+        state.videoStarted = false;
     }
 }
 
@@ -199,60 +251,22 @@ int virtualKeyFromKeycode(int32_t keycode) {
     }
 }
 
-bool windowProc(const SDL_Event& event) {
-    switch (event.type) {
-        case SDL_QUIT:
-            return true;
-        case SDL_KEYDOWN:
-        case SDL_KEYUP: {
-            // Keys pressed or released with Alt held are the system's, not the show's.
-            if (event.key.keysym.mod & KMOD_ALT) return false;
-            const int code = virtualKeyFromKeycode(event.key.keysym.sym);
-            if (code > 0 && code < 256) table.keys[code] = event.type == SDL_KEYDOWN ? 1 : 0;
-            return false;
-        }
-        case SDL_MOUSEMOTION:
-            table.mouseX = int32_t(uint16_t(event.motion.x));
-            table.mouseY = int32_t(uint16_t(event.motion.y));
-            return false;
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: {
-            const int32_t down = event.type == SDL_MOUSEBUTTONDOWN ? 1 : 0;
-            if (event.button.button == SDL_BUTTON_LEFT) table.mouseLeft = down;
-            if (event.button.button == SDL_BUTTON_RIGHT) table.mouseRight = down;
-            return false;
-        }
-        case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_CLOSE) return true;
-            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && contextCurrent) {
-                glViewport(0, 0, event.window.data1, event.window.data2);
-            }
-            return false;
-        default:
-            return false;
-    }
-}
-
-bool pumpMessages() {
+bool pumpMessages(WindowState& state) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        if (windowProc(event)) return false;
+        if (windowProc(state, event)) return false;
     }
     return true;
 }
 
-void closeWindowAndDrain() {
+void closeWindowAndDrain(WindowState& state) {
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
     SDL_Event event;
-    if (SDL_WaitEvent(&event)) windowProc(event);
+    if (SDL_WaitEvent(&event)) windowProc(state, event);
 }
 
-void swapBuffers() {
-    if (window != nullptr) SDL_GL_SwapWindow(window);
-}
-
-bool isFullscreen() {
-    return fullscreen;
+void swapBuffers(WindowState& state) {
+    if (state.window != nullptr) SDL_GL_SwapWindow(state.window);
 }

@@ -1,34 +1,44 @@
-// The one window of the process, its GL context and its event handling.
+// The one window of a run, its GL context and its event handling, over SDL.
 #pragma once
 
 #include <cstdint>
 
-union SDL_Event;
+#include "platform/input_table.h"
 
-// Opens the window (full screen, or windowed after a Yes to the fallback question) with a
-// current double-buffered GL context, and shows a first black frame. False on failure, after
-// telling the user why.
-bool createGlWindow(const char* title, int32_t width, int32_t height, int32_t bits,
-                    bool fullscreenWish);
+struct SDL_Window;
 
-// Leaves full screen, deletes the context, destroys the window and stops video; every step is
-// attempted whatever happened before.
-void killGlWindow();
+// Puts a full-screen window's display into width x height at `bits` per pixel and reports
+// whether the display really ended up in that size.
+using DisplayModeSwitch = bool (*)(SDL_Window* window, int32_t width, int32_t height, int32_t bits);
 
-// Records one event in the input table (and the viewport on a resize). Returns true for the
-// quit message.
-bool windowProc(const SDL_Event& event);
+// The real switch: asks SDL for the mode, shows the window (SDL changes the mode only then) and
+// reads back the mode the display got.
+bool switchDisplayMode(SDL_Window* window, int32_t width, int32_t height, int32_t bits);
+
+struct WindowState {
+    SDL_Window* window = nullptr;
+    void* renderContext = nullptr;  // SDL_GLContext
+    bool fullscreen = false;        // the display mode was changed and the cursor hidden
+    bool videoStarted = false;
+    bool contextCurrent = false;
+    bool swapIntervalRefused = false;  // said once on stderr
+    int32_t depthBits = 32;            // asked for first; 24 after it, as the nearest format
+    DisplayModeSwitch enterFullscreen = &switchDisplayMode;
+    InputTable input{};  // written only by the event handler
+};
+
+bool createGlWindow(WindowState& state, const char* title, int32_t width, int32_t height,
+                    int32_t bits, bool fullscreenWish);
+
+void killGlWindow(WindowState& state);
 
 // Handles every waiting event. Returns false as soon as the quit message is handled.
-bool pumpMessages();
+bool pumpMessages(WindowState& state);
 
 // Escape's close request: posts the quit message, then handles one more event.
-void closeWindowAndDrain();
+void closeWindowAndDrain(WindowState& state);
 
-void swapBuffers();
-
-// Whether the window was made full screen (display mode changed, cursor hidden).
-bool isFullscreen();
+void swapBuffers(WindowState& state);
 
 // The virtual-key code of an SDL keycode, or 0 for a key that has none.
 int virtualKeyFromKeycode(int32_t keycode);

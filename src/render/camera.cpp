@@ -3,10 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include "driver/config.h"
-
 void setupCamera(const Mesh& mesh, float fov, float dx, float dy, float dz, float ox, float oy,
-                 float oz, float ra, float rb) {
+                 float oz, float ra, float rb, int32_t windowWidth, int32_t windowHeight) {
     // The aspect follows the configured window, not the client size: a resized window shows the
     // same picture stretched.
     const float aspect = float(windowWidth) / float(windowHeight);

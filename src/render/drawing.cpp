@@ -4,9 +4,8 @@
 
 #include <cstddef>
 
-#include "driver/config.h"
-
-void drawBackground(int32_t textureIndex, float brightness) {
+void drawBackground(int32_t textureIndex, float brightness, int32_t windowWidth,
+                    int32_t windowHeight) {
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glClear(GL_COLOR_BUFFER_BIT);

@@ -1,17 +1,11 @@
 #include "scene/scene_loader.h"
 
-#include <GL/gl.h>
-
 #include <cstdio>
 #include <string>
 
-#include "deform/shape_matching.h"
 #include "scene/mesh_reader.h"
 
 namespace {
-
-// Texture indices are handed out in load order for the whole process and never reused.
-int32_t textureCounter = 0;
 
 std::string fileIn(const char* directory, const char* name) {
     return std::string(directory) + "/" + name;
@@ -47,26 +41,23 @@ void appendMirrored(Mesh& mesh, const Mesh& plain) {
 
 }  // namespace
 
-void loadScene(Scene& scene, const char* directory, uint32_t boneCount, bool appendMirror) {
+void readScene(Scene& scene, ScenePictures& pictures, const char* directory, uint32_t boneCount,
+               bool appendMirror, int32_t& nextTexture) {
     Mesh plain{};
     if (boneCount != 0) {
         readMesh(fileIn(directory, "mesh.obj").c_str(), plain, false);
-        scene.meshTexture = textureCounter++;
+        scene.meshTexture = nextTexture++;
     }
-    scene.backgroundTexture = textureCounter++;
+    scene.backgroundTexture = nextTexture++;
 
     if (boneCount != 0) {
-        ImagePtr texture = loadPicture(fileIn(directory, "tex.png"), 3, 1, 1,
+        pictures.texture = loadPicture(fileIn(directory, "tex.png"), 3, 1, 1,
                                        "the mesh is drawn with a 1 x 1 black texture");
-        scene.texWidth = texture ? texture->width : 0;
-        scene.texHeight = texture ? texture->height : 0;
-        if (texture) uploadTexture(*texture, scene.meshTexture, true);
+        scene.texWidth = pictures.texture ? pictures.texture->width : 0;
+        scene.texHeight = pictures.texture ? pictures.texture->height : 0;
     }
-    {
-        ImagePtr background = loadPicture(fileIn(directory, "bkg.png"), 3, 1, 1,
-                                          "a 1 x 1 black background stands in");
-        if (background) uploadTexture(*background, scene.backgroundTexture, true);
-    }
+    pictures.background =
+        loadPicture(fileIn(directory, "bkg.png"), 3, 1, 1, "a 1 x 1 black background stands in");
 
     scene.boneCount = boneCount;
     if (boneCount == 0) return;
@@ -89,43 +80,8 @@ void loadScene(Scene& scene, const char* directory, uint32_t boneCount, bool app
         vertex.isHandle = 0;
     }
 
-    scene.boneMemberValues.assign(boneCount, std::vector<uint8_t>{});
-    for (uint32_t bone = 0; bone < boneCount; ++bone) {
-        if (scene.boneMasks[bone]) {
-            collectBoneVertices(scene.mesh.vertices, *scene.boneMasks[bone],
-                                scene.boneVertices[bone]);
-            collectMemberMaskValues(scene.mesh.vertices, scene.boneVertices[bone],
-                                    *scene.boneMasks[bone], scene.boneMemberValues[bone]);
-        }
-    }
-
     float depthSum = 0.0f;
     for (const MeshVertex& vertex : scene.mesh.vertices) depthSum += vertex.pos.z;
     const size_t count = scene.mesh.vertices.size();
     scene.mesh.meanDepth = count > 0 ? depthSum / float(count) : 0.0f;
-}
-
-void uploadTexture(const Image& image, int32_t index, bool makeName) {
-    // The pixels are handed over as tightly packed RGB rows; anything else would be read past.
-    if (image.channels != 3 || image.pixels == nullptr) {
-        std::fprintf(stderr, "warning: texture %d is not a three-channel picture; not uploaded\n",
-                     index);
-        return;
-    }
-    if (makeName) {
-        GLuint unused = 0;
-        glGenTextures(1, &unused);
-    }
-    glBindTexture(GL_TEXTURE_2D, GLuint(index + 1));
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, 3, image.width, image.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
-                 image.pixels);
-}
-
-int32_t nextTextureIndex() {
-    return textureCounter;
 }

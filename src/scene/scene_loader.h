@@ -1,4 +1,4 @@
-// Fills a scene slot from its directory: mesh, textures, bone masks and bone membership.
+// Reads a scene slot's files: mesh, pictures and bone masks.
 #pragma once
 
 #include <cstdint>
@@ -6,10 +6,15 @@
 #include "scene/image.h"
 #include "scene/records.h"
 
-void loadScene(Scene& scene, const char* directory, uint32_t boneCount, bool appendMirror);
+// The slot's pictures that go to GL as textures, under the scene's texture indices.
+struct ScenePictures {
+    ImagePtr texture;     // slots with a mesh only
+    ImagePtr background;  // every slot
+};
 
-// Puts a three-channel picture into the texture object named index + 1.
-void uploadTexture(const Image& image, int32_t index, bool makeName);
-
-// The process-wide texture index counter: the next index that loading hands out.
-int32_t nextTextureIndex();
+// Fills the slot from its directory and leaves every vertex at rest. Texture indices are handed
+// out from `nextTexture` in load order (mesh texture first) and never reused. A picture that
+// can't be read gets a stand-in and a warning naming the file. Bone membership is not worked out
+// here: it is the deformation's business.
+void readScene(Scene& scene, ScenePictures& pictures, const char* directory, uint32_t boneCount,
+               bool appendMirror, int32_t& nextTexture);

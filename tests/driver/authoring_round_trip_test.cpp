@@ -7,18 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "console.h"
 #include "driver/frame_loop.h"
 #include "driver/keyframes.h"
+#include "driver/load_scene.h"
+#include "fake_platform.h"
 #include "gl_context.h"
-#include "scene/scene_loader.h"
 #include "show_folder.h"
-#include "test_clock.h"
 #include "window_point.h"
 
 namespace {
-
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 constexpr int columns = 9;
 constexpr int rows = 5;
@@ -56,8 +54,9 @@ void writeGridScene(const std::string& dir) {
 
 void runFrameAt(double seconds, DriverState& state, const InputTable& input,
                 MatrixStore& matrices) {
-    setTestClock(seconds);
-    ASSERT_EQ(runFrame(state, input, matrices), FrameOutcome::Continue);
+    FakePlatform platform;
+    platform.setClock(seconds);
+    ASSERT_EQ(runFrame(platform, state, input, matrices), FrameOutcome::Continue);
 }
 
 double distance(const Vec3f& a, const Vec3f& b) {
@@ -66,17 +65,17 @@ double distance(const Vec3f& a, const Vec3f& b) {
 
 TEST(AuthoringRoundTrip, TheShowPlaysBackWhatTheAuthorDragged) {
     ensureGlContext();
-    struct RealClockAfterwards {
-        ~RealClockAfterwards() { restoreRealClock(); }
-    } realClockAfterwards;
     TempFolder folder;
     const std::string sceneDir = folder.file("kiv");
     writeGridScene(sceneDir);
 
     // The author: slot 1 comes up by time, then a drag across the window with the left button.
+    int32_t textures = 0;
     DriverState author;
     initDriverState(author, false);
-    loadScene(author.scenes[1], sceneDir.c_str(), 2, false);
+    CapturedConsole authorConsole;
+    author.console = authorConsole.file();
+    loadScene(author.scenes[1], sceneDir.c_str(), 2, false, textures);
     ASSERT_EQ(author.scenes[1].mesh.vertices.size(), size_t(columns * rows));
     ASSERT_EQ(author.scenes[1].boneVertices.size(), 2u);
     author.clock = ShowClock{0, 1e6, 0.0};
@@ -93,7 +92,6 @@ TEST(AuthoringRoundTrip, TheShowPlaysBackWhatTheAuthorDragged) {
     input.mouseLeft = 1;
     constexpr int dragFrames = 12;
     std::vector<std::vector<MeshVertex>> seen;
-    CaptureStdout();
     for (int frame = 0; frame < dragFrames; ++frame) {
         runFrameAt(21.0 + 0.05 * frame, author, input, authorMatrices);
         seen.push_back(authorVertices);
@@ -106,7 +104,7 @@ TEST(AuthoringRoundTrip, TheShowPlaysBackWhatTheAuthorDragged) {
     }
     input.mouseLeft = 0;
     runFrameAt(21.0 + 0.05 * dragFrames, author, input, authorMatrices);
-    const std::string printed = GetCapturedStdout();
+    const std::string printed = authorConsole.take();
     EXPECT_EQ(authorVertices[draggedVertex].isHandle, 0);
 
     // With one handle and nothing else holding it, the mesh follows the drag and keeps its
@@ -130,11 +128,12 @@ TEST(AuthoringRoundTrip, TheShowPlaysBackWhatTheAuthorDragged) {
     // after its time puts the vertex at its target and the mesh where the author saw it, within
     // float tolerance: the targets went through six decimals, and the author's mesh had a few
     // solves at rest before the drag.
-    loadScene(show.scenes[1], sceneDir.c_str(), 2, false);
+    CapturedConsole showConsole;
+    show.console = showConsole.file();
+    loadScene(show.scenes[1], sceneDir.c_str(), 2, false, textures);
     show.clock = ShowClock{0, 1e6, 0.0};
     MatrixStore showMatrices{};
     const std::vector<MeshVertex>& showVertices = show.scenes[1].mesh.vertices;
-    CaptureStdout();
     runFrameAt(20.9, show, InputTable{}, showMatrices);
     EXPECT_EQ(show.currentScene, 0);
     for (int k = 0; k < dragFrames; ++k) {
@@ -155,7 +154,7 @@ TEST(AuthoringRoundTrip, TheShowPlaysBackWhatTheAuthorDragged) {
             EXPECT_LT(distance(showVertices[i].pos, seen[k][i].pos), 2e-3) << "vertex " << i;
         }
     }
-    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(showConsole.take(), "");
 }
 
 }  // namespace

@@ -9,15 +9,13 @@
 #include <sstream>
 #include <string>
 
-#include "driver/config.h"
+#include "console.h"
 #include "gl_context.h"
 #include "render/camera.h"
+#include "scene/show_facts.h"
 #include "window_point.h"
 
 namespace {
-
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 InputTable held(std::initializer_list<int> keys) {
     InputTable input{};
@@ -159,7 +157,8 @@ TEST(Keys, ResetPutsTheCurrentSlotBackAtRest) {
 
 TEST(Keys, TabPrintsTheCameraLineEveryFrameItIsHeld) {
     DriverState state = authoringState();
-    CaptureStdout();
+    CapturedConsole console;
+    state.console = console.file();
     for (int frame = 0; frame < 3; ++frame) handleKeys(state, held({VK_TAB, VK_A}));
     handleKeys(state, held({VK_A}));
     std::string expected;
@@ -168,7 +167,7 @@ TEST(Keys, TabPrintsTheCameraLineEveryFrameItIsHeld) {
                     "ox=20.000000; oy=20.000000; oz=20.000000; ra=" + ra +
                     ".000000; rb=-58.000000;\n";
     }
-    EXPECT_EQ(GetCapturedStdout(), expected);
+    EXPECT_EQ(console.take(), expected);
 }
 
 // The mouse works on a real GL context, seen through the start camera.
@@ -177,10 +176,11 @@ protected:
     void SetUp() override {
         ensureGlContext();
         state = authoringState();
+        state.console = console.file();
         state.currentScene = 1;
         state.showTime = 21.25f;
         setupCamera(state.scenes[1].mesh, startFov, startDx, startDy, startDz, eyeOffset, eyeOffset,
-                    eyeOffset, startRa, startRb);
+                    eyeOffset, startRa, startRb, windowWidth, windowHeight);
         readMatrixStore(camera);
     }
 
@@ -200,9 +200,8 @@ protected:
 
     // One frame of the mouse step; returns what it printed.
     std::string mouseFrame(const InputTable& input) {
-        CaptureStdout();
         handleMouse(state, input, matrices);
-        return GetCapturedStdout();
+        return console.take();
     }
 
     // The row a drag prints for this frame.
@@ -227,6 +226,7 @@ protected:
     }
 
     DriverState state;
+    CapturedConsole console;
     MatrixStore camera{};
     MatrixStore matrices{};
 };

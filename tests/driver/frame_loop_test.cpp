@@ -1,15 +1,14 @@
 #include "driver/frame_loop.h"
 
 #include <GL/gl.h>
-#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "driver/load_scene.h"
+#include "fake_platform.h"
 #include "gl_context.h"
-#include "scene/scene_loader.h"
 #include "show_folder.h"
-#include "test_clock.h"
 
 namespace {
 
@@ -31,12 +30,11 @@ protected:
             std::vector<unsigned char> pixels(8 * 8 * 3);
             for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = slotColour[slot][i % 3];
             writePng(dir + "/bkg.png", 8, 8, 3, pixels);
-            loadScene(state.scenes[slot], dir.c_str(), 0, false);
+            loadScene(state.scenes[slot], dir.c_str(), 0, false, textures);
         }
-        setTestClock(0.0);
+        platform.setClock(0.0);
         state.clock = ShowClock{0, 1e6, 0.0};
     }
-    void TearDown() override { restoreRealClock(); }
 
     // The middle of the window shows the background of `slot` at `brightness`.
     void expectCentre(int slot, double brightness = 1.0) {
@@ -47,11 +45,13 @@ protected:
     }
 
     FrameOutcome frameAt(double seconds) {
-        setTestClock(seconds);
-        return runFrame(state, input, matrices);
+        platform.setClock(seconds);
+        return runFrame(platform, state, input, matrices);
     }
 
     TempFolder folder;
+    FakePlatform platform;
+    int32_t textures = 0;
     DriverState state;
     InputTable input{};
     MatrixStore matrices{};
@@ -97,9 +97,9 @@ TEST_F(FrameLoop, PlaybackEndsOnTheFirstFrameAfter87SecondsNotAtIt) {
 }
 
 TEST_F(FrameLoop, FrameTimeIsTheClockBetweenTheStartAndTheEndOfTheFrame) {
-    setTestClock(10.0);
-    setTestClockStep(0.25);  // every reading moves the clock on
-    runFrame(state, input, matrices);
+    platform.setClock(10.0);
+    platform.setClockStep(0.25);  // every reading moves the clock on
+    runFrame(platform, state, input, matrices);
     EXPECT_EQ(state.showTime, 10.0f);
     EXPECT_GT(state.frameTime, 0.0f);
     EXPECT_EQ(state.frameTime, float(state.clock.seconds - double(state.showTime)));
@@ -107,9 +107,9 @@ TEST_F(FrameLoop, FrameTimeIsTheClockBetweenTheStartAndTheEndOfTheFrame) {
 
 TEST_F(FrameLoop, TheClosingPictureIsSlotFiveAtFullBrightnessHeldForTwoSecondsOnTheClock) {
     state.playback = true;
-    setTestClock(87.5);
-    setTestClockStep(0.01);
-    runClosingSequence(state);
+    platform.setClock(87.5);
+    platform.setClockStep(0.01);
+    runClosingSequence(platform, state);
     // The hold started at the first reading after the picture went up.
     EXPECT_GE(state.clock.seconds - 87.5, 2.0);
     EXPECT_LT(state.clock.seconds - 87.5, 2.05);
@@ -130,16 +130,14 @@ TEST_F(FrameLoop, EscapeDrawsNothingInItsFrame) {
 }
 
 TEST_F(FrameLoop, TheLoopEndsWithCodeZeroOnAQuitEventAndAfterEscape) {
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
-    EXPECT_EQ(runFrameLoop(state), 0);
+    platform.quitPending = true;
+    EXPECT_EQ(runFrameLoop(platform, state), 0);
 
-    inputTable().keys[VK_ESCAPE] = 1;
-    EXPECT_EQ(runFrameLoop(state), 0);
+    platform.table.keys[VK_ESCAPE] = 1;
+    platform.recordCalls = true;
+    EXPECT_EQ(runFrameLoop(platform, state), 0);
     EXPECT_FALSE(state.running);
-    inputTable().keys[VK_ESCAPE] = 0;
+    EXPECT_EQ(platform.calls.back(), "closeWindowAndDrain");
 }
 
 TEST_F(FrameLoop, TheBackgroundFadesInBetween11And14Seconds) {

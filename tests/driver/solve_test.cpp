@@ -7,10 +7,10 @@
 #include <cstring>
 #include <random>
 
-#include "driver/config.h"
-#include "driver/window_projection.h"
 #include "gl_context.h"
 #include "render/camera.h"
+#include "render/window_projection.h"
+#include "scene/show_facts.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ TEST(Solve, RestShapeWithoutDriftOrHandleStaysPut) {
     ensureGlContext();
     Scene scene = paintedGrid();
     setupCamera(scene.mesh, startFov, startDx, startDy, startDz, eyeOffset, eyeOffset, eyeOffset,
-                startRa, startRb);
+                startRa, startRb, windowWidth, windowHeight);
     MatrixStore store{};
     readMatrixStore(store);
     for (int frame = 0; frame < 10; ++frame) solveDeformation(scene, Vec3f{}, frame >= 5, store);
@@ -284,7 +284,7 @@ TEST(Solve, WindowProjectionIsBitIdenticalToGluProject) {
     Mesh mesh{};
     mesh.centre.restPos = Vec3f{400.0f, 300.0f, -12.5f};
     setupCamera(mesh, 40.0f, -300.0f, 120.0f, 900.0f, eyeOffset, eyeOffset, eyeOffset, 17.0f,
-                -123.0f);
+                -123.0f, windowWidth, windowHeight);
     readMatrixStore(stores[0]);
     for (int k = 1; k <= 20; ++k) {
         for (int i = 0; i < 16; ++i) {

@@ -6,52 +6,25 @@
 #include <utility>
 #include <vector>
 
+#include "console.h"
+#include "fake_platform.h"
+
 namespace {
 
-std::vector<std::string> calls;
-bool windowWorks = true;
+// The platform and the loading steps write into one list, so the test sees their order.
+FakePlatform platform;
+std::vector<std::string>& calls = platform.calls;
 
 int32_t fakeReadKeyframes(const char* path, std::vector<Keyframe>& table) {
     calls.push_back(std::string("readKeyframes ") + path);
     table.assign(5, Keyframe{});
     return 5;
 }
-bool fakeCreateGlWindow(const char* title, int32_t width, int32_t height, int32_t bits,
-                        bool fullscreen) {
-    calls.push_back(std::string("createGlWindow ") + title + " " + std::to_string(width) + "x" +
-                    std::to_string(height) + "x" + std::to_string(bits) +
-                    (fullscreen ? " fullscreen" : " windowed"));
-    return windowWorks;
-}
-void fakeLoadScene(Scene& scene, const char* directory, uint32_t boneCount, bool appendMirror) {
+void fakeLoadScene(Scene& scene, const char* directory, uint32_t boneCount, bool appendMirror,
+                   int32_t&) {
     calls.push_back(std::string("loadScene ") + directory + " " + std::to_string(boneCount) +
                     (appendMirror ? " mirror" : ""));
     scene.boneCount = boneCount;
-}
-bool fakeMusicInit() {
-    calls.push_back("musicInit");
-    return true;
-}
-bool fakeMusicLoad(const char* file) {
-    calls.push_back(std::string("musicLoad ") + file);
-    return true;
-}
-bool fakeMusicPlay(bool loop) {
-    calls.push_back(loop ? "musicPlay looped" : "musicPlay once");
-    return true;
-}
-int64_t fakeCounter() {
-    calls.push_back("readCounter");
-    return 123456;
-}
-double fakeFrequency() {
-    calls.push_back("readFrequency");
-    return 1000.0;
-}
-
-StartupSteps fakeSteps() {
-    return StartupSteps{&fakeReadKeyframes, &fakeCreateGlWindow, &fakeLoadScene, &fakeMusicInit,
-                        &fakeMusicLoad,     &fakeMusicPlay,      &fakeCounter,   &fakeFrequency};
 }
 
 const std::vector<std::string> loadingAndMusic = {
@@ -63,10 +36,15 @@ const std::vector<std::string> loadingAndMusic = {
 // Starts up with the fakes; returns whether it succeeded and what it printed.
 std::pair<bool, std::string> start(DriverState& state, bool showMode, bool window) {
     calls.clear();
-    windowWorks = window;
-    testing::internal::CaptureStdout();
-    const bool started = startUp(state, showMode, fakeSteps());
-    return {started, testing::internal::GetCapturedStdout()};
+    platform.recordCalls = true;
+    platform.windowWorks = window;
+    platform.frequency = 1000.0;
+    platform.counter = 123456;
+    CapturedConsole console;
+    state.console = console.file();
+    const bool started =
+        startUp(platform, state, showMode, StartupSteps{&fakeReadKeyframes, &fakeLoadScene});
+    return {started, console.take()};
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "driver/matrix_store.h"
 #include "platform/input_table.h"
+#include "render/matrix_store.h"
 #include "scene/records.h"
 
 // The window position divided by the window depth, y counted from the bottom edge.

@@ -4,12 +4,25 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
-#include "driver/config.h"
 #include "gl_context.h"
 #include "platform/input_table.h"
 #include "platform/message_box.h"
+#include "platform/sdl_platform.h"
+#include "scene/show_facts.h"
 
 namespace {
+
+// Events reach the input table the way a run's do: queued, then handled by the pump.
+bool deliver(const SDL_Event& e) {
+    ensureGlContext();
+    SDL_Event copy = e;
+    EXPECT_EQ(SDL_PushEvent(&copy), 1) << SDL_GetError();
+    return testWindowPlatform().pumpMessages();
+}
+
+const InputTable& inputTable() {
+    return testWindowPlatform().input();
+}
 
 SDL_Event event(Uint32 type) {
     SDL_Event e{};
@@ -23,7 +36,7 @@ void sendKey(Uint32 type, SDL_Keycode key, Uint16 mod = KMOD_NONE, Uint8 repeat 
     e.key.keysym.mod = mod;
     e.key.repeat = repeat;
     e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    windowProc(e);
+    deliver(e);
 }
 
 }  // namespace
@@ -40,7 +53,7 @@ TEST(InputTable, KeysAreRecordedUnderTheirVirtualKeyCodes) {
         {SDLK_v, 86},      {SDLK_w, 87},      {SDLK_KP_PLUS, 107}, {SDLK_KP_MINUS, 109},
         {SDLK_F1, 112},    {SDLK_F6, 117},
     };
-    InputTable& input = inputTable();
+    const InputTable& input = inputTable();
     for (const auto& entry : table) {
         sendKey(SDL_KEYDOWN, entry.key);
         EXPECT_EQ(input.keys[entry.code], 1) << SDL_GetKeyName(entry.key);
@@ -50,7 +63,7 @@ TEST(InputTable, KeysAreRecordedUnderTheirVirtualKeyCodes) {
 }
 
 TEST(InputTable, RepeatsKeepTheKeyDownAndAltCombinationsAreNotRecorded) {
-    InputTable& input = inputTable();
+    const InputTable& input = inputTable();
     sendKey(SDL_KEYDOWN, SDLK_a);
     sendKey(SDL_KEYDOWN, SDLK_a, KMOD_NONE, 1);
     EXPECT_EQ(input.keys[VK_A], 1);
@@ -78,7 +91,7 @@ TEST(InputTable, CursorComesFromMotionOnlyAndButtonsFromButtonEvents) {
             e.button.x = x;
             e.button.y = y;
         }
-        windowProc(e);
+        deliver(e);
     };
     send(SDL_MOUSEMOTION, 321, 123);
     send(SDL_MOUSEBUTTONDOWN, 5, 6, SDL_BUTTON_LEFT);
@@ -91,14 +104,43 @@ TEST(InputTable, CursorComesFromMotionOnlyAndButtonsFromButtonEvents) {
     EXPECT_EQ(input.mouseRight, 0);
 }
 
+TEST(InputTable, F10IsASystemKeyAndIsNotRecorded) {
+    const InputTable& input = inputTable();
+    sendKey(SDL_KEYDOWN, SDLK_F10);
+    EXPECT_EQ(input.keys[121], 0);
+    sendKey(SDL_KEYDOWN, SDLK_F9);  // its neighbour is an ordinary key
+    EXPECT_EQ(input.keys[120], 1);
+    sendKey(SDL_KEYUP, SDLK_F9);
+}
+
+TEST(Window, AFullScreenSwitchThatFailsAsksBeforeAnyGlContextAndANoEndsIt) {
+    ensureGlContext();
+    SDL_Window* const testWindow = SDL_GL_GetCurrentWindow();
+    const SDL_GLContext testContext = SDL_GL_GetCurrentContext();
+    static SDL_GLContext contextAtTheSwitch = nullptr;
+    SdlPlatform platform(depthBits, [](SDL_Window*, int32_t, int32_t, int32_t) {
+        contextAtTheSwitch = SDL_GL_GetCurrentContext();
+        return false;
+    });
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(
+        platform.createGlWindow("kelvaro test", windowWidth, windowHeight, colorBits, true));
+    const std::string err = testing::internal::GetCapturedStderr();
+    // The No of a run without a display ends it with no message of its own.
+    EXPECT_NE(err.find("Fullscreen: Unable to set fullscreen mode."), std::string::npos) << err;
+    EXPECT_EQ(err.find("Error:"), std::string::npos) << err;
+    EXPECT_EQ(contextAtTheSwitch, testContext) << "a GL context was made before the question";
+    SDL_GL_MakeCurrent(testWindow, testContext);
+}
+
 TEST(Window, ResizeSetsTheViewportAndCloseIsTheQuitMessage) {
     ensureGlContext();
-    EXPECT_FALSE(isFullscreen());
+    EXPECT_EQ(SDL_GetWindowFlags(SDL_GL_GetCurrentWindow()) & SDL_WINDOW_FULLSCREEN, 0u);
     SDL_Event resize = event(SDL_WINDOWEVENT);
     resize.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
     resize.window.data1 = 640;
     resize.window.data2 = 400;
-    EXPECT_FALSE(windowProc(resize));
+    EXPECT_TRUE(deliver(resize));
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_TRUE(viewport[0] == 0 && viewport[1] == 0 && viewport[2] == 640 && viewport[3] == 400);
@@ -106,8 +148,9 @@ TEST(Window, ResizeSetsTheViewportAndCloseIsTheQuitMessage) {
 
     SDL_Event close = event(SDL_WINDOWEVENT);
     close.window.event = SDL_WINDOWEVENT_CLOSE;
-    EXPECT_TRUE(windowProc(close));
-    EXPECT_TRUE(windowProc(event(SDL_QUIT)));
+    EXPECT_FALSE(deliver(close));
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    EXPECT_FALSE(deliver(event(SDL_QUIT)));
 }
 
 TEST(Window, PumpHandlesEveryWaitingEventAndStopsAtTheQuitMessage) {
@@ -119,14 +162,14 @@ TEST(Window, PumpHandlesEveryWaitingEventAndStopsAtTheQuitMessage) {
         motion.motion.y = 1000 - i;
         SDL_PushEvent(&motion);
     }
-    EXPECT_TRUE(pumpMessages());
+    EXPECT_TRUE(testWindowPlatform().pumpMessages());
     EXPECT_EQ(inputTable().mouseX, 499);
     EXPECT_EQ(inputTable().mouseY, 501);
     EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_MOUSEMOTION, SDL_MOUSEMOTION), 0);
 
     SDL_Event quit = event(SDL_QUIT);
     SDL_PushEvent(&quit);
-    EXPECT_FALSE(pumpMessages());
+    EXPECT_FALSE(testWindowPlatform().pumpMessages());
 }
 
 TEST(MessageBoxes, WithoutADisplayTheyTellStderrAndNeverWait) {

@@ -6,9 +6,9 @@
 
 #include <cmath>
 
-#include "driver/config.h"
-#include "driver/matrix_store.h"
 #include "gl_context.h"
+#include "render/matrix_store.h"
+#include "scene/show_facts.h"
 
 namespace {
 
@@ -24,7 +24,8 @@ struct View {
     View(Vec3f centre, Vec3f d, float ra, float rb) {
         Mesh mesh{};
         mesh.centre.restPos = centre;
-        setupCamera(mesh, startFov, d.x, d.y, d.z, eyeOffset, eyeOffset, eyeOffset, ra, rb);
+        setupCamera(mesh, startFov, d.x, d.y, d.z, eyeOffset, eyeOffset, eyeOffset, ra, rb,
+                    windowWidth, windowHeight);
         readMatrixStore(store);
     }
     WindowPoint project(double x, double y, double z) const {

@@ -5,10 +5,10 @@
 
 #include <cstdlib>
 
-#include "driver/config.h"
 #include "gl_context.h"
+#include "render/texture.h"
 #include "scene/image.h"
-#include "scene/scene_loader.h"
+#include "scene/show_facts.h"
 
 namespace {
 
@@ -112,7 +112,7 @@ Mesh uprightQuad(float w = 64.0f, float h = 64.0f) {
 // towards the viewer).
 void drawFrame(int32_t background, const Mesh& mesh, int32_t texture, int texWidth = 64,
                int texHeight = 64) {
-    drawBackground(background, 1.0f);
+    drawBackground(background, 1.0f, windowWidth, windowHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0.0, double(windowWidth), 0.0, double(windowHeight), -10.0, 10.0);
@@ -144,12 +144,12 @@ TEST_F(Drawing, BackgroundFillsTheViewportUprightTimesTheClampedBrightness) {
     // Brighter than the picture is impossible, and below 0 the window is black.
     const float cases[][2] = {{1.0f, 1.0f}, {0.5f, 0.5f}, {3.5f, 1.0f}, {-0.75f, 0.0f}};
     for (const auto& c : cases) {
-        drawBackground(QUADRANTS, c[0]);
+        drawBackground(QUADRANTS, c[0], windowWidth, windowHeight);
         expectQuadrantsFill(windowWidth, windowHeight, c[1]);
     }
 
     // The picture's only red row is its first: that row lies along the top of the window.
-    drawBackground(TOP_ROW, 1.0f);
+    drawBackground(TOP_ROW, 1.0f, windowWidth, windowHeight);
     for (int x : {0, 640, 1279}) {
         const Probe probes[] = {{x, windowHeight - 1, RED},
                                 {x, windowHeight - 45, RED},
@@ -160,10 +160,10 @@ TEST_F(Drawing, BackgroundFillsTheViewportUprightTimesTheClampedBrightness) {
 }
 
 TEST_F(Drawing, BackgroundStillFillsTheViewportAfterAResize) {
-    drawBackground(QUADRANTS, 1.0f);
+    drawBackground(QUADRANTS, 1.0f, windowWidth, windowHeight);
     // The viewport follows a smaller client area; the picture is stretched to it.
     glViewport(0, 0, 500, 300);
-    drawBackground(QUADRANTS, 1.0f);
+    drawBackground(QUADRANTS, 1.0f, windowWidth, windowHeight);
     expectQuadrantsFill(500, 300);
     // The clear covers the whole buffer: what the earlier, larger picture left there is gone.
     expectPixels({{900, 600, BLACK}});

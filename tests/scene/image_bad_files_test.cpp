@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "gl_context.h"
 #include "scene/image.h"
 #include "scene/scene_loader.h"
 #include "show_folder.h"
@@ -70,7 +69,6 @@ TEST(ImageBadFiles, OnlyPngFilesAreDecoded) {
 }
 
 TEST(ImageBadFiles, TheLoaderNamesATextureThatIsNoPngAndUsesItsStandIns) {
-    ensureGlContext();
     TempFolder folder;
     const std::string dir = folder.file("slot");
     makeFolder(dir);
@@ -79,8 +77,10 @@ TEST(ImageBadFiles, TheLoaderNamesATextureThatIsNoPngAndUsesItsStandIns) {
     writeTextFile(dir + "/mesh.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
 
     Scene scene{};
+    ScenePictures pictures;
+    int32_t textures = 0;
     testing::internal::CaptureStderr();
-    loadScene(scene, dir.c_str(), 2, false);
+    readScene(scene, pictures, dir.c_str(), 2, false, textures);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find(dir + "/tex.png"), std::string::npos) << err;
     EXPECT_EQ(scene.texWidth, 1);

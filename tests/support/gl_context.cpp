@@ -3,16 +3,22 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include "driver/config.h"
-#include "platform/window.h"
+#include "platform/sdl_platform.h"
+#include "scene/show_facts.h"
 
 namespace {
 bool open = false;
 }
 
+SdlPlatform& testWindowPlatform() {
+    static SdlPlatform platform(depthBits);
+    return platform;
+}
+
 void ensureGlContext() {
     if (!open) {
-        ASSERT_TRUE(createGlWindow("kelvaro test", windowWidth, windowHeight, colorBits, false));
+        ASSERT_TRUE(testWindowPlatform().createGlWindow("kelvaro test", windowWidth, windowHeight,
+                                                        colorBits, false));
         open = true;
     }
     resetViewport();

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "driver/config.h"
 #include "mp3_writer.h"
+#include "scene/show_facts.h"
 #include "stb_image_write.h"
 
 TempFolder::TempFolder() {

@@ -11,11 +11,11 @@
 #include <set>
 #include <vector>
 
-#include "driver/config.h"
 #include "driver/keyframes.h"
+#include "driver/load_scene.h"
 #include "gl_context.h"
 #include "scene/mesh_reader.h"
-#include "scene/scene_loader.h"
+#include "scene/show_facts.h"
 
 TEST(GeneratedShow, EverySlotLoadsWithoutWarningsAndEveryVertexBelongsToABone) {
     const std::string& root = generatedShow();
@@ -23,10 +23,11 @@ TEST(GeneratedShow, EverySlotLoadsWithoutWarningsAndEveryVertexBelongsToABone) {
     ensureGlContext();
     WorkingDirectory cwd(root);
     // The loader names every file it can't load: no warning, so every slot has its files.
+    int32_t textures = 0;
     for (const SceneSlotConfig& slot : sceneSlots) {
         Scene scene{};
         testing::internal::CaptureStderr();
-        loadScene(scene, slot.directory, slot.boneCount, slot.appendMirror);
+        loadScene(scene, slot.directory, slot.boneCount, slot.appendMirror, textures);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << slot.directory;
         if (slot.boneCount == 0) continue;
 

@@ -13,13 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "console.h"
 #include "driver/frame_loop.h"
 #include "driver/startup.h"
+#include "fake_platform.h"
 #include "generated_show.h"
 #include "gl_context.h"
 #include "render/drawing.h"
 #include "stb_image_write.h"
-#include "test_clock.h"
 
 namespace {
 
@@ -109,15 +110,11 @@ TEST(ShowScreenshots, TheTitleFadesInTheFiguresDanceBentAndTheClosingPictureEnds
     WorkingDirectory cwd(root);
 
     // The show's own start-up, with the test's window and clock and without a sound card.
-    StartupSteps steps = realStartupSteps();
-    steps.createGlWindow = [](const char*, int32_t, int32_t, int32_t, bool) { return true; };
-    steps.musicInit = [] { return true; };
-    steps.musicLoad = [](const char*) { return true; };
-    steps.musicPlay = [](bool) { return true; };
-    setTestClock(0.0);
-    setTestClockStep(0.0);
+    FakePlatform platform;
+    CapturedConsole console;
     DriverState state;
-    ASSERT_TRUE(startUp(state, true, steps));
+    state.console = console.file();
+    ASSERT_TRUE(startUp(platform, state, true, realStartupSteps()));
 
     const InputTable idle{};
     MatrixStore matrices{};
@@ -139,8 +136,8 @@ TEST(ShowScreenshots, TheTitleFadesInTheFiguresDanceBentAndTheClosingPictureEnds
         } else {
             glDisable(GL_SCISSOR_TEST);
         }
-        setTestClock(ms / 1000.0 + 0.001);
-        outcome = runFrame(state, idle, matrices);
+        platform.setClock(ms / 1000.0 + 0.001);
+        outcome = runFrame(platform, state, idle, matrices);
         if (outcome != FrameOutcome::Continue) break;
         const int slot = state.currentScene;
         const Scene& scene = state.scenes[size_t(slot)];
@@ -154,17 +151,16 @@ TEST(ShowScreenshots, TheTitleFadesInTheFiguresDanceBentAndTheClosingPictureEnds
         if (slot >= 1 && slot <= 4) {
             bendAt[ms] = bend(scene.mesh);
             // The same frame's background alone shows where the figure covers it.
-            drawBackground(scene.backgroundTexture, 1.0f);
+            drawBackground(scene.backgroundTexture, 1.0f, windowWidth, windowHeight);
             coverage[ms] = changedShare(shots[ms], grab());
         }
     }
     glDisable(GL_SCISSOR_TEST);
     ASSERT_EQ(outcome, FrameOutcome::ShowEnded);
     EXPECT_TRUE(ms >= 87000 && ms < 87100) << ms;
-    setTestClockStep(0.05);
-    runClosingSequence(state);
+    platform.setClockStep(0.05);
+    runClosingSequence(platform, state);
     const Shot closing = grab("show_88s.png");
-    restoreRealClock();
 
     // Black before the fade, part way at 13 s, full from 14 s.
     EXPECT_LT(shots[5000].luminance(), 1.0);
@@ -184,6 +180,6 @@ TEST(ShowScreenshots, TheTitleFadesInTheFiguresDanceBentAndTheClosingPictureEnds
     // The closing picture: the logo slot's background as drawn at full brightness, with its
     // bright lettering in the middle.
     EXPECT_GT(closing.luminance(300, 200, 980, 330), 2.0 * closing.luminance(0, 600, 300, 720));
-    drawBackground(state.scenes[closingSlot].backgroundTexture, 1.0f);
+    drawBackground(state.scenes[closingSlot].backgroundTexture, 1.0f, windowWidth, windowHeight);
     EXPECT_LT(changedShare(closing, grab()), 0.001);
 }

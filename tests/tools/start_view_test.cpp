@@ -8,17 +8,17 @@
 
 #include <cmath>
 
-#include "driver/config.h"
-#include "driver/matrix_store.h"
 #include "gl_context.h"
 #include "render/camera.h"
+#include "render/matrix_store.h"
+#include "scene/show_facts.h"
 
 TEST(StartView, MatchesTheShowsCameraAndGluProject) {
     ensureGlContext();
     Mesh mesh{};
     mesh.centre.restPos = {1021.25f, 503.5f, 0.0f};
     setupCamera(mesh, startFov, startDx, startDy, startDz, eyeOffset, eyeOffset, eyeOffset, startRa,
-                startRb);
+                startRb, windowWidth, windowHeight);
     MatrixStore store{};
     readMatrixStore(store);
 

@@ -108,8 +108,8 @@ struct Window {
 };
 
 Window sectionOf(int slot) {
-    const int starts[6] = {0, 20000, 40000, 59000, 78500, 87000};
-    return {starts[slot], starts[slot + 1]};
+    const auto ms = [](double seconds) { return int(seconds * 1000.0 + 0.5); };
+    return {ms(sectionStarts[slot]), ms(sectionStarts[slot + 1])};
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "figure.h"
+#include "scene/show_facts.h"
 
 namespace {
 
@@ -171,8 +172,8 @@ Colour paint(const Dancer& d, Vec2 p, double s) {
 FigureDesign dancerDesign() {
     const std::shared_ptr<const Dancer> d = makeDancer();
     FigureDesign design;
-    design.directory = "doranek";
-    design.boneCount = 8;
+    design.directory = sceneSlots[3].directory;
+    design.boneCount = int(sceneSlots[3].boneCount);
     design.meshSpacing = 11.0;
     design.scale = 1.0;
     design.silhouette = [d](Vec2 p) { return silhouette(*d, p); };

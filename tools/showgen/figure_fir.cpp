@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "figure.h"
+#include "scene/show_facts.h"
 
 namespace {
 
@@ -128,8 +129,8 @@ Colour paint(const Fir& f, Vec2 p, double s) {
 FigureDesign plantDesign() {
     const std::shared_ptr<const Fir> f = makeFir();
     FigureDesign design;
-    design.directory = "vastel";
-    design.boneCount = 7;
+    design.directory = sceneSlots[2].directory;
+    design.boneCount = int(sceneSlots[2].boneCount);
     design.meshSpacing = 13.0;
     design.silhouette = [f](Vec2 p) { return silhouette(*f, p); };
     design.boneWeight = [f](int bone, Vec2 p) { return boneWeight(*f, bone, p); };

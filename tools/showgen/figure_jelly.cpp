@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "figure.h"
+#include "scene/show_facts.h"
 
 namespace {
 
@@ -91,8 +92,8 @@ Colour paint(const Jelly& j, Vec2 p, double s) {
 FigureDesign jellyDesign() {
     const std::shared_ptr<const Jelly> j = makeJelly();
     FigureDesign design;
-    design.directory = "pilou";
-    design.boneCount = 1;
+    design.directory = sceneSlots[4].directory;
+    design.boneCount = int(sceneSlots[4].boneCount);
     design.meshSpacing = 12.0;
     design.silhouette = [j](Vec2 p) { return silhouette(*j, p); };
     design.boneWeight = [j](int, Vec2 p) { return partWeight(silhouette(*j, p), 24.0); };

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "figure.h"
+#include "scene/show_facts.h"
 
 namespace {
 
@@ -122,8 +123,8 @@ Colour paint(const Octopus& o, Vec2 p, double s) {
 FigureDesign octopusDesign() {
     const std::shared_ptr<const Octopus> o = makeOctopus();
     FigureDesign design;
-    design.directory = "kiv";
-    design.boneCount = 8;
+    design.directory = sceneSlots[1].directory;
+    design.boneCount = int(sceneSlots[1].boneCount);
     design.meshSpacing = 13.0;
     design.silhouette = [o](Vec2 p) { return silhouette(*o, p); };
     design.boneWeight = [o](int bone, Vec2 p) { return boneWeight(*o, bone, p); };

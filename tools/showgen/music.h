@@ -5,11 +5,18 @@
 #include <cstdint>
 #include <vector>
 
+#include "scene/show_facts.h"
+
 constexpr double musicTempo = 120.0;  // beats per minute
 constexpr double beatSeconds = 60.0 / musicTempo;
 
 // Seconds at which the sections start: the title, the four figures, and the ending.
-constexpr double sectionStarts[6] = {0.0, 20.0, 40.0, 59.0, 78.5, 87.0};
+constexpr double sectionStarts[6] = {0.0,
+                                     double(progressionTimes[0]),
+                                     double(progressionTimes[1]),
+                                     double(progressionTimes[2]),
+                                     double(progressionTimes[3]),
+                                     double(endOfShow)};
 constexpr double musicSeconds = 92.0;
 
 // Interleaved 16-bit stereo at 44.1 kHz, peaking about 1 dB below full scale.

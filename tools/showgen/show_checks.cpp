@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "scene/show_facts.h"
 #include "start_view.h"
 
 namespace {
@@ -103,7 +104,8 @@ bool checkScript(const std::vector<ScriptRow>& rows, const std::vector<SlotFigur
         const StartView view = startView(c.x, c.y, c.z);
         const WindowPoint w = projectPoint(view, r.x, r.y, r.z);
         const double sx = w.x / w.depth, sy = w.y / w.depth;
-        const double room = std::min({sx, 1280.0 - sx, sy - 50.0, 720.0 - sy});
+        const double room =
+            std::min({sx, double(windowWidth) - sx, sy - 50.0, double(windowHeight) - sy});
         if (room < worst) {
             worst = room;
             worstTime = r.time;

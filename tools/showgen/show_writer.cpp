@@ -12,6 +12,7 @@
 #include "figure.h"
 #include "mp3_writer.h"
 #include "music.h"
+#include "scene/show_facts.h"
 #include "show_checks.h"
 #include "start_view.h"
 
@@ -28,16 +29,14 @@ bool writeText(const std::string& path, const std::string& text) {
 }
 
 bool writeBackgrounds(const std::string& root) {
-    const struct {
-        const char* directory;
-        Picture (*paint)();
-    } slots[] = {{"quimet", titleBackground},  {"kiv", underwaterBackground},
-                 {"vastel", winterBackground}, {"doranek", stageBackground},
-                 {"pilou", lagoonBackground},  {"logo", closingBackground}};
-    for (const auto& slot : slots) {
-        const std::string dir = root + "/" + slot.directory;
+    // In the order of the show's slot table.
+    Picture (*const paint[sceneSlotCount])() = {titleBackground,  underwaterBackground,
+                                                winterBackground, stageBackground,
+                                                lagoonBackground, closingBackground};
+    for (int32_t slot = 0; slot < sceneSlotCount; ++slot) {
+        const std::string dir = root + "/" + sceneSlots[slot].directory;
         mkdir(dir.c_str(), 0755);
-        if (!writePicture(dir + "/bkg.png", slot.paint())) return false;
+        if (!writePicture(dir + "/bkg.png", paint[slot]())) return false;
     }
     return true;
 }

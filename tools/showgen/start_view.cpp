@@ -2,14 +2,15 @@
 
 #include <cmath>
 
+#include "scene/show_facts.h"
+
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
-// Start values of the show's camera, and the configured window.
-constexpr float fov = 15.0f, dx = 2163.0f, dy = 2000.0f, dz = 2200.0f, eye = 20.0f;
-constexpr float ra = -44.0f, rb = -58.0f;
-constexpr int windowWidth = 1280, windowHeight = 720;
+// Start values of the show's camera.
+constexpr float fov = startFov, dx = startDx, dy = startDy, dz = startDz, eye = eyeOffset;
+constexpr float ra = startRa, rb = startRb;
 constexpr double bottomMargin = 50.0;
 
 // Column-major 4 x 4 matrices, as GL keeps them: element (row, column) at [column * 4 + row].

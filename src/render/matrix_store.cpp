@@ -1,4 +1,4 @@
-#include "driver/matrix_store.h"
+#include "render/matrix_store.h"
 
 #include <GL/gl.h>
 

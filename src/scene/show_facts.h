@@ -1,5 +1,6 @@
-// The built-in configuration. There is no configuration file, option or environment variable:
-// the build decides the set-up (show or authoring) per executable.
+// The facts of the show that every part of the system and the demo generator must agree on:
+// the window, the slot table, the camera's start values and the timeline. There is no
+// configuration file, option or environment variable: the build decides the set-up per program.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +35,8 @@ constexpr float eyeOffset = 20.0f;  // ox, oy and oz: never changed
 constexpr float startRa = -44.0f;
 constexpr float startRb = -58.0f;
 
-// Show timeline, in seconds on the show clock.
+// Show timeline, in seconds on the show clock: the title fades in, then each of the four
+// figures' sections starts at its progression time, and the show ends.
 constexpr float fadeStart = 11.0f;
 constexpr float fadeRate = 0.33333334f;
 constexpr float progressionTimes[4] = {20.0f, 40.0f, 59.0f, 78.5f};

@@ -1,4 +1,4 @@
-#include "scene/scene_loader.h"
+#include "driver/load_scene.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -9,9 +9,13 @@
 #include <vector>
 
 #include "gl_context.h"
+#include "render/texture.h"
 #include "show_folder.h"
 
 namespace {
+
+// The run's texture index counter, shared by every load of this program.
+int32_t textureCounter = 0;
 
 struct Size {
     int width;
@@ -66,13 +70,13 @@ TEST(SceneLoaderTextures, IndicesFollowLoadOrderAndNameTheirPictures) {
     const Size backgrounds[6] = {{11, 3}, {13, 5}, {15, 7}, {17, 9}, {19, 2}, {21, 4}};
     const Size textures[6] = {{0, 0}, {5, 6}, {7, 8}, {9, 10}, {3, 1}, {0, 0}};
     Scene scenes[6] = {};
-    const int32_t base = nextTextureIndex();
+    const int32_t base = textureCounter;
     for (int slot = 0; slot < 6; ++slot) {
         const std::string dir = makeSceneFolder(root, "slot" + std::to_string(slot), bones[slot],
                                                 backgrounds[slot], textures[slot], triangle);
-        loadScene(scenes[slot], dir.c_str(), bones[slot], false);
+        loadScene(scenes[slot], dir.c_str(), bones[slot], false, textureCounter);
     }
-    EXPECT_EQ(nextTextureIndex(), base + 10);
+    EXPECT_EQ(textureCounter, base + 10);
     EXPECT_EQ(scenes[0].backgroundTexture, base + 0);
     EXPECT_EQ(scenes[1].meshTexture, base + 1);
     EXPECT_EQ(scenes[1].backgroundTexture, base + 2);
@@ -110,7 +114,7 @@ TEST(SceneLoaderTextures, UploadKeepsRowsAndParameters) {
     ImagePtr image(createImage(3, width, height));
     ASSERT_TRUE(image);
     for (int i = 0; i < width * height * 3; ++i) image->pixels[i] = (unsigned char)(i * 7 + 1);
-    const int32_t index = nextTextureIndex() + 100;
+    const int32_t index = textureCounter + 100;
     uploadTexture(*image, index, true);
 
     glBindTexture(GL_TEXTURE_2D, GLuint(index + 1));
@@ -150,12 +154,12 @@ TEST(SceneLoaderSlots, BackgroundOnlySlotReadsNothingElse) {
     writeTextFile(dir + "/bone_00.png", "not a picture");
 
     Scene scene{};
-    const int32_t base = nextTextureIndex();
+    const int32_t base = textureCounter;
     testing::internal::CaptureStderr();
-    loadScene(scene, dir.c_str(), 0, true);
+    loadScene(scene, dir.c_str(), 0, true, textureCounter);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, "");
-    EXPECT_EQ(nextTextureIndex(), base + 1);
+    EXPECT_EQ(textureCounter, base + 1);
     EXPECT_EQ(scene.backgroundTexture, base);
     EXPECT_EQ(scene.boneCount, 0u);
     EXPECT_TRUE(scene.mesh.vertices.empty());
@@ -187,7 +191,7 @@ TEST(SceneLoaderMesh, MembershipIsTakenFromTheRestPixel) {
     writeTextFile(dir + "/mesh.obj", "v 1 1 0\nv 10.7 20.2 3\nv 2 2 0\nf 1 2 3\n");
 
     Scene scene{};
-    loadScene(scene, dir.c_str(), 3, false);
+    loadScene(scene, dir.c_str(), 3, false, textureCounter);
     ASSERT_EQ(scene.boneVertices.size(), 3u);
     EXPECT_EQ(scene.boneVertices[0], std::vector<int32_t>({1}));
     EXPECT_EQ(scene.boneVertices[1], std::vector<int32_t>({}));
@@ -207,13 +211,13 @@ TEST(SceneLoaderMesh, MirrorIsAppendedBehindThePlainMesh) {
     const std::string dir = makeSceneFolder(root, "doranek", 2, {4, 4}, {8, 8}, mesh);
 
     Scene plain{};
-    loadScene(plain, dir.c_str(), 2, false);
+    loadScene(plain, dir.c_str(), 2, false, textureCounter);
     EXPECT_EQ(plain.mesh.vertices.size(), 4u);
     EXPECT_EQ(plain.mesh.faces.size(), 2u);
     EXPECT_EQ(plain.mesh.meanDepth, 2.625f);
 
     Scene scene{};
-    loadScene(scene, dir.c_str(), 2, true);
+    loadScene(scene, dir.c_str(), 2, true, textureCounter);
     const std::vector<MeshVertex>& v = scene.mesh.vertices;
     const std::vector<MeshFace>& f = scene.mesh.faces;
     ASSERT_EQ(v.size(), 8u);
@@ -256,7 +260,7 @@ TEST(SceneLoaderMesh, MeanDepthIsASingleSumInVertexOrder) {
     const std::string dir = makeSceneFolder(root, "vastel", 1, {2, 2}, {4, 4},
                                             "v 0 0 16777216\nv 1 0 1\nv 0 1 1\nf 1 2 3\n");
     Scene scene{};
-    loadScene(scene, dir.c_str(), 1, false);
+    loadScene(scene, dir.c_str(), 1, false, textureCounter);
     // 2^24 + 1 + 1 stays 2^24 in single precision; the exact mean would be 5592406.
     EXPECT_EQ(scene.mesh.meanDepth, 5592405.5f);
 }
@@ -270,9 +274,9 @@ TEST(SceneLoaderFailures, UnreadablePicturesGetStandIns) {
     writeTextFile(dir + "/mesh.obj", triangle);
 
     Scene scene{};
-    const int32_t base = nextTextureIndex();
+    const int32_t base = textureCounter;
     testing::internal::CaptureStderr();
-    loadScene(scene, dir.c_str(), 1, false);
+    loadScene(scene, dir.c_str(), 1, false, textureCounter);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find(dir + "/tex.png"), std::string::npos) << err;
     EXPECT_NE(err.find(dir + "/bkg.png"), std::string::npos) << err;
@@ -308,7 +312,7 @@ TEST(SceneLoaderFailures, MissingMasksBecomeEmptyMasksOfTheTextureSize) {
 
     Scene scene{};
     testing::internal::CaptureStderr();
-    loadScene(scene, dir.c_str(), 3, false);
+    loadScene(scene, dir.c_str(), 3, false, textureCounter);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("bone_00.png"), std::string::npos) << err;
     EXPECT_EQ(err.find("bone_01.png"), std::string::npos) << err;
@@ -338,7 +342,7 @@ TEST(SceneLoaderFailures, MissingMeshLeavesAnEmptyMeshAndLoadsTheRest) {
 
     Scene scene{};
     testing::internal::CaptureStderr();
-    loadScene(scene, dir.c_str(), 2, true);
+    loadScene(scene, dir.c_str(), 2, true, textureCounter);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find(dir + "/mesh.obj"), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;

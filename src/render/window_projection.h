@@ -3,7 +3,7 @@
 // a library call per vertex and sweep of the solve.
 #pragma once
 
-#include "driver/matrix_store.h"
+#include "render/matrix_store.h"
 
 struct WindowPosition {
     double x;

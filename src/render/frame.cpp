@@ -1,0 +1,8 @@
+#include "render/frame.h"
+
+#include <GL/gl.h>
+
+void finishFrame() {
+    glFlush();
+    glFinish();
+}

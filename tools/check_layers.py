@@ -1,0 +1,74 @@
+#!/usr/bin/env python3
+"""Fails when a source under src/ crosses the layers: an include of a layer above its own, or a
+platform library used outside the layer that owns it. Prints every crossing it finds."""
+import pathlib
+import re
+import sys
+
+# Each layer and the layers it may use. Programs on top (the driver and the tools built from it)
+# may use everything below them; nothing may use a program.
+LAYERS = {
+    "scene": [],
+    "platform": [],
+    "video": [],
+    "deform": ["scene"],
+    "render": ["scene"],
+    "driver": ["scene", "platform", "deform", "render"],
+    "merge": ["scene"],
+    "capture": ["scene", "platform", "video", "deform", "render", "driver"],
+}
+
+# System headers that only some layers may include.
+OWNERS = [
+    (re.compile(r"^SDL2?/|^SDL\.h$|^SDL_"), {"platform"}, "SDL"),
+    (re.compile(r"^GL/glu\.h$"), {"render"}, "GLU"),
+    (re.compile(r"^GL/|^EGL/"), {"render", "platform"}, "GL"),
+    (re.compile(r"^lib(avcodec|avformat|avutil|swscale|swresample)/"), {"video"}, "FFmpeg"),
+]
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+
+
+def check(root):
+    problems = []
+    src = root / "src"
+    for path in sorted(src.rglob("*")):
+        if path.suffix not in (".h", ".cpp"):
+            continue
+        layer = path.relative_to(src).parts[0]
+        if layer not in LAYERS:
+            problems.append(f"{path.relative_to(root)}: folder {layer} is not a known layer")
+            continue
+        allowed = set(LAYERS[layer]) | {layer}
+        for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
+            match = INCLUDE.match(line)
+            if not match:
+                continue
+            quote, name = match.groups()
+            where = f"{path.relative_to(root)}:{number}"
+            first = name.split("/")[0]
+            if quote == '"' and "/" in name and first in LAYERS and first not in allowed:
+                problems.append(f"{where}: {layer} may not include {name} (layer {first})")
+            for pattern, owners, what in OWNERS:
+                if pattern.search(name):
+                    if layer not in owners:
+                        problems.append(f"{where}: {what} ({name}) belongs to "
+                                        f"{' and '.join(sorted(owners))}, not {layer}")
+                    break
+    return problems
+
+
+def main():
+    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parents[1])
+    problems = check(root)
+    for problem in problems:
+        print(problem, file=sys.stderr)
+    if problems:
+        print(f"check_layers: {len(problems)} crossing(s) of the layers", file=sys.stderr)
+        return 1
+    print("check_layers: every include keeps to its layer", file=sys.stderr)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -81,8 +81,14 @@ int runMerge(const MergeOptions& options) {
                      merged.size(), MAX_KEYFRAMES);
     }
 
+    size_t length = 0;
+    for (const RowLine& line : merged) length += line.text.size() + 1;
     std::string text;
-    for (const RowLine& line : merged) text += line.text + "\n";
+    text.reserve(length);
+    for (const RowLine& line : merged) {
+        text += line.text;
+        text += '\n';
+    }
     const std::string& target = inPlace ? options.script : options.output;
     if (target == "-") {
         if (!writeStdout(text))

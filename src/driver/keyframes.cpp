@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "driver/slot_vertex.h"
+#include "scene/text_lines.h"
 
 namespace {
 
@@ -18,17 +21,16 @@ bool isBlank(const std::string& line) {
     return true;
 }
 
-// Reads one line of any length; false at the end of the file. A last line without a line feed
-// is still a line.
-bool readLine(std::FILE* file, std::string& line) {
-    line.clear();
-    int c;
-    while ((c = std::fgetc(file)) != EOF) {
-        if (c == '\n') return true;
-        line.push_back(char(c));
+// Skipped lines of one kind, told in one warning per file: a script of printed rows can hold
+// thousands of them.
+struct SkippedLines {
+    long count = 0;
+    long first = 0;
+
+    void add(long lineNumber) {
+        if (count++ == 0) first = lineNumber;
     }
-    return !line.empty();
-}
+};
 
 }  // namespace
 
@@ -36,22 +38,25 @@ int32_t readKeyframes(const char* path, std::vector<Keyframe>& table) {
     table.clear();
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "r"), &std::fclose);
     if (!file) {
-        std::fprintf(stderr, "warning: can't read %s; the show starts with no keyframes\n", path);
+        std::fprintf(stderr, "warning: can't open %s (%s); the show starts with no keyframes\n",
+                     path, std::strerror(errno));
         return 0;
     }
     std::string line;
     long lineNumber = 0;
-    while (readLine(file.get(), line)) {
+    SkippedLines blank;
+    SkippedLines notRows;
+    LineRead read;
+    while ((read = readTextLine(file.get(), line, false)) == LineRead::line) {
         ++lineNumber;
-        if (isBlank(line)) continue;
+        // A zero row would name slot 0 at time 0 and cut the interval of the row before it.
+        if (isBlank(line)) {
+            blank.add(lineNumber);
+            continue;
+        }
         Keyframe row{};
-        const int fields = std::sscanf(line.c_str(), "%f %d %d %f %f %f", &row.time, &row.scene,
-                                       &row.vertex, &row.x, &row.y, &row.z);
-        // A row that is not six finite numbers would put a handle at a made-up place.
-        if (fields != 6 || !std::isfinite(row.time) || !std::isfinite(row.x) ||
-            !std::isfinite(row.y) || !std::isfinite(row.z)) {
-            std::fprintf(stderr, "warning: %s line %ld is not a keyframe row; skipped\n", path,
-                         lineNumber);
+        if (!parseKeyframeRow(line, row)) {
+            notRows.add(lineNumber);
             continue;
         }
         if (int32_t(table.size()) == MAX_KEYFRAMES) {
@@ -60,6 +65,22 @@ int32_t readKeyframes(const char* path, std::vector<Keyframe>& table) {
             break;
         }
         table.push_back(row);
+    }
+    if (read == LineRead::error) {
+        std::fprintf(stderr,
+                     "warning: can't read %s after line %ld (%s); the show keeps the %d rows "
+                     "read before\n",
+                     path, lineNumber, std::strerror(errno), int(table.size()));
+    }
+    if (notRows.count > 0) {
+        std::fprintf(stderr,
+                     "warning: %s: %ld lines are not keyframe rows (the first is line %ld); "
+                     "skipped\n",
+                     path, notRows.count, notRows.first);
+    }
+    if (blank.count > 0) {
+        std::fprintf(stderr, "warning: %s: %ld blank lines (the first is line %ld); skipped\n",
+                     path, blank.count, blank.first);
     }
     return int32_t(table.size());
 }

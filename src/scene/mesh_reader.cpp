@@ -12,27 +12,14 @@
 #include <utility>
 #include <vector>
 
+#include "scene/text_lines.h"
+
 namespace {
 
 using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 FileHandle openText(const char* path) {
     return FileHandle(std::fopen(path, "r"), &std::fclose);
-}
-
-// Reads one line of any length, without its line feed and a carriage return before it; false at
-// the end of the file. A last line without a line feed is still a line.
-bool readLine(std::FILE* file, std::string& line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::getc(file)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        line.push_back(char(c));
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return any;
 }
 
 bool isVertexLine(const std::string& line) {
@@ -106,12 +93,15 @@ void readMesh(const char* path, Mesh& mesh, bool mirror) {
     std::string line;
     size_t vertexCount = 0;
     size_t faceCount = 0;
-    while (readLine(file.get(), line)) {
+    // A carriage return before the line feed is no part of a statement.
+    LineRead read;
+    while ((read = readTextLine(file.get(), line, true)) == LineRead::line) {
         if (isVertexLine(line)) ++vertexCount;
         if (isFaceLine(line)) ++faceCount;
     }
-    if (std::ferror(file.get())) {
-        std::fprintf(stderr, "warning: can't read mesh file %s; the mesh stays empty\n", path);
+    if (read == LineRead::error) {
+        std::fprintf(stderr, "warning: can't read mesh file %s (%s); the mesh stays empty\n", path,
+                     std::strerror(errno));
         return;
     }
     file.reset();
@@ -128,33 +118,27 @@ void readMesh(const char* path, Mesh& mesh, bool mirror) {
     }
     mesh.vertices.assign(vertexCount, MeshVertex{});
     mesh.faces.assign(faceCount, MeshFace{});
-    // A vertex that had to be made up is kept, so that the numbers of the vertices after it (which
-    // faces and keyframes use) stay as in the file, but no face is drawn through it.
-    std::vector<bool> madeUp(vertexCount, false);
     size_t vertexIndex = 0;
     size_t faceIndex = 0;
     long malformedVertices = 0;
-    long droppedFaces = 0;
+    long missingVertexNumbers = 0;
+    long outsideList = 0;
     float sumX = 0.0f;
     float sumY = 0.0f;
     float sumZ = 0.0f;
-    while (readLine(file.get(), line)) {
+    while ((read = readTextLine(file.get(), line, true)) == LineRead::line) {
         if (isVertexLine(line)) {
             // The file may have grown since it was counted; the list never does.
             if (vertexIndex >= vertexCount) continue;
             float xyz[3] = {0.0f, 0.0f, 0.0f};
-            const int read = scanPattern(line.c_str(), "v %f %f %f", nullptr, xyz);
-            bool bad = read < 3;
+            bool bad = scanPattern(line.c_str(), "v %f %f %f", nullptr, xyz) < 3;
             for (float& value : xyz) {
                 if (!std::isfinite(value)) {
                     value = 0.0f;
                     bad = true;
                 }
             }
-            if (bad) {
-                ++malformedVertices;
-                madeUp[vertexIndex] = true;
-            }
+            if (bad) ++malformedVertices;
             const float z = mirror ? -xyz[2] : xyz[2];
             mesh.vertices[vertexIndex].restPos = Vec3f{xyz[0], xyz[1], z};
             sumX += xyz[0];
@@ -165,14 +149,20 @@ void readMesh(const char* path, Mesh& mesh, bool mirror) {
             if (faceIndex >= faceCount) continue;
             const FacePattern face = facePatternOf(line);
             int32_t numbers[9] = {};
-            const int read = scanPattern(line.c_str(), face.pattern, numbers, nullptr);
+            const int numbersRead = scanPattern(line.c_str(), face.pattern, numbers, nullptr);
             const int step = face.numbersPerCorner;
             int32_t p = numbers[0];
             const int32_t q = numbers[step];
             int32_t s = numbers[2 * step];
+            // Only the vertex numbers make the triangle; texture and normal numbers are read
+            // past and may be missing.
+            if (numbersRead < 2 * step + 1) {
+                ++missingVertexNumbers;
+                continue;
+            }
             const auto inList = [&](int32_t n) { return n >= 1 && size_t(n) <= vertexCount; };
-            if (read < 3 * step || !inList(p) || !inList(q) || !inList(s)) {
-                ++droppedFaces;
+            if (!inList(p) || !inList(q) || !inList(s)) {
+                ++outsideList;
                 continue;
             }
             if (mirror) std::swap(p, s);
@@ -182,29 +172,31 @@ void readMesh(const char* path, Mesh& mesh, bool mirror) {
             ++faceIndex;
         }
     }
-    // The face list only ever shrinks here: dropped lines leave no gaps.
-    size_t kept = 0;
-    for (size_t j = 0; j < faceIndex; ++j) {
-        const MeshFace& face = mesh.faces[j];
-        if (madeUp[face.v[0]] || madeUp[face.v[1]] || madeUp[face.v[2]]) {
-            ++droppedFaces;
-            continue;
-        }
-        mesh.faces[kept++] = face;
+    if (read == LineRead::error) {
+        std::fprintf(stderr,
+                     "warning: can't read mesh file %s to its end (%s); what was read is kept\n",
+                     path, std::strerror(errno));
     }
-    mesh.faces.resize(kept);
+    // Dropped lines leave no gaps: the list only ever shrinks here.
+    mesh.faces.resize(faceIndex);
 
     if (malformedVertices > 0) {
         std::fprintf(stderr,
                      "warning: %s: %ld vertex lines with missing or non-finite numbers; "
-                     "those numbers are taken as 0\n",
+                     "those numbers are taken as 0 and the faces through them are kept\n",
                      path, malformedVertices);
     }
-    if (droppedFaces > 0) {
+    if (missingVertexNumbers > 0) {
         std::fprintf(stderr,
-                     "warning: %s: %ld faces dropped (missing numbers, vertex numbers outside "
-                     "the vertex list, or a malformed vertex)\n",
-                     path, droppedFaces);
+                     "warning: %s: %ld face lines without three vertex numbers; those faces "
+                     "are dropped\n",
+                     path, missingVertexNumbers);
+    }
+    if (outsideList > 0) {
+        std::fprintf(stderr,
+                     "warning: %s: %ld faces name a vertex number outside 1 to %zu; those faces "
+                     "are dropped\n",
+                     path, outsideList, vertexCount);
     }
 
     mesh.centre = MeshVertex{};

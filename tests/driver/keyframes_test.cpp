@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -66,8 +68,6 @@ TEST(KeyframeReader, EveryLineThatStartsWithSixNumbersIsARow) {
                 {86.999f, 4, 2047, 1279.999f, -0.000001f, 12345.678f}})},
         {"1 1 0 1 2 3\n" + longLine + "\n3 1 1 1 1 1\n",
          "1 1 0 1 2 3\n2.5 1 7 1 2 3\n3 1 1 1 1 1\n"},
-        // A zero row would name slot 0 at time 0 and cut the interval of the row before it.
-        {"1 1 0 1 2 3\n\n   \t\n\r\n2 1 1 4 5 6\n", two},
     };
     for (const auto& c : cases) {
         const ReadResult result = readText(c.first);
@@ -77,16 +77,47 @@ TEST(KeyframeReader, EveryLineThatStartsWithSixNumbersIsARow) {
     }
 }
 
-TEST(KeyframeReader, AMalformedLineIsSkippedWithAWarningThatNamesIt) {
-    const ReadResult result = readText(
+TEST(KeyframeReader, SkippedLinesAndFilesThatCantBeReadAreToldOnceWithTheRowsKept) {
+    const std::string bad =
         "1 1 0 1 2 3\n2 1 1 4 5\n3 1 x 4 5 6\nnan 1 1 1 1 1\n5 1 1 inf 1 1\n5 1 1 1 -inf 1\n"
-        "5 1 1 1 1 nan\n6 1 2 7 8 9\n");
-    EXPECT_EQ(exact(result.table), "1 1 0 1 2 3\n6 1 2 7 8 9\n");
-    EXPECT_EQ(result.count, 2);
-    for (int line = 1; line <= 8; ++line) {
-        const bool named =
-            result.err.find("line " + std::to_string(line) + " ") != std::string::npos;
-        EXPECT_EQ(named, line != 1 && line != 8) << line << "\n" << result.err;
+        "5 1 1 1 1 nan\n6 1 2 7 8 9\n";
+    const struct {
+        std::string text;  // written as anim.txt; empty: anim.txt is a folder
+        std::string rows;
+        std::vector<std::string> warnings;  // one line each, in this order
+    } cases[] = {
+        {bad,
+         "1 1 0 1 2 3\n6 1 2 7 8 9\n",
+         {"6 lines are not keyframe rows (the first is line 2); skipped"}},
+        // A zero row would name slot 0 at time 0 and cut the interval of the row before it.
+        {"1 1 0 1 2 3\n\n   \t\n\r\n2 1 1 4 5 6\nx\n",
+         "1 1 0 1 2 3\n2 1 1 4 5 6\n",
+         {"1 lines are not keyframe rows (the first is line 6)",
+          "3 blank lines (the first is line 2); skipped"}},
+        {"", "", {std::string("can't read "), std::strerror(EISDIR)}},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        const std::string path = folder.file("anim.txt");
+        if (c.text.empty()) {
+            makeFolder(path);
+        } else {
+            writeTextFile(path, c.text);
+        }
+        std::vector<Keyframe> table;
+        CaptureStderr();
+        const int32_t count = readKeyframes(path.c_str(), table);
+        const std::string err = GetCapturedStderr();
+        EXPECT_EQ(exact(table), c.rows) << c.text;
+        EXPECT_EQ(count, int32_t(table.size()));
+        size_t at = 0;
+        for (const std::string& warning : c.warnings) {
+            at = err.find(warning, at);
+            ASSERT_NE(at, std::string::npos) << warning << "\n" << err;
+        }
+        EXPECT_NE(err.find(path), std::string::npos) << err;
+        const size_t lines = c.text.empty() ? 1 : c.warnings.size();
+        EXPECT_EQ(size_t(std::count(err.begin(), err.end(), '\n')), lines) << err;
     }
 }
 
@@ -111,6 +142,7 @@ TEST(KeyframeReader, StopsAtTheTableSizeWithOneWarningAndAMissingFileGivesNoRows
     const std::string err = GetCapturedStderr();
     EXPECT_TRUE(table.empty());
     EXPECT_NE(err.find("anim.txt"), std::string::npos) << err;
+    EXPECT_NE(err.find(std::strerror(ENOENT)), std::string::npos) << err;
 }
 
 // A playback state with meshes of known sizes in the slots that have bones.

@@ -79,6 +79,16 @@ TEST(InputTable, RepeatsKeepTheKeyDownAndAltCombinationsAreNotRecorded) {
     EXPECT_EQ(input.keys[VK_R], 0);
 }
 
+TEST(InputTable, AKeyReleasedInAnotherWindowCountsAsReleased) {
+    const InputTable& input = inputTable();
+    sendKey(SDL_KEYDOWN, SDLK_LEFT);
+    SDL_Event focusLost = event(SDL_WINDOWEVENT);
+    focusLost.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    deliver(focusLost);
+    sendKey(SDL_KEYUP, SDLK_LEFT);
+    EXPECT_EQ(input.keys[VK_LEFT], 0);
+}
+
 TEST(InputTable, CursorComesFromMotionOnlyAndButtonsFromButtonEvents) {
     const InputTable& input = inputTable();
     const auto send = [](Uint32 type, int x, int y, Uint8 button = 0) {

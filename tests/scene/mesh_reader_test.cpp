@@ -66,30 +66,6 @@ TEST(MeshReaderFaces, SlashesChooseTheCornerNotation) {
     expectFace(mirrored.faces[4], 6, 7, 8);
 }
 
-TEST(MeshReaderFaces, OnlyExactlyThreeSlashesMeanVertexAndTextureCorners) {
-    // Four vertex/texture corners have four slashes, so the line is read as vertex/texture/normal
-    // corners, which it is not: the face has too few numbers and is dropped.
-    std::string err;
-    const Mesh quad = readTextQuietly(nineVertices + "f 1/1 2/2 3/3 4/4\n", err);
-    EXPECT_TRUE(quad.faces.empty());
-    EXPECT_NE(err.find("1 faces dropped"), std::string::npos) << err;
-
-    // A triangle in vertex/texture/normal notation with two slashes in all is still read with
-    // the nine-number pattern and so misses numbers.
-    const Mesh partial = readTextQuietly(nineVertices + "f 1/2/3 4 7\n", err);
-    EXPECT_TRUE(partial.faces.empty());
-
-    // A double slash wins over the slash count.
-    const Mesh normals = readText(nineVertices + "f 2//1 3//1 4//1\n", false);
-    ASSERT_EQ(normals.faces.size(), 1u);
-    expectFace(normals.faces[0], 1, 2, 3);
-
-    // White space may run between the numbers, and only the first three corners count.
-    const Mesh spaced = readText(nineVertices + "f   5 \t 6   7 8\n", false);
-    ASSERT_EQ(spaced.faces.size(), 1u);
-    expectFace(spaced.faces[0], 4, 5, 6);
-}
-
 TEST(MeshReaderVertices, MirrorNegatesDepthOnly) {
     const Mesh plain = readText("v 1 2 3\nv -0.5 4.25 -7\n", false);
     ASSERT_EQ(plain.vertices.size(), 2u);
@@ -200,30 +176,44 @@ TEST(MeshReaderLines, LongLinesAreReadWhole) {
     expectFace(mesh.faces[0], 0, 1, 2);
 }
 
-TEST(MeshReaderFailures, BadFacesAreDroppedWithOneWarning) {
-    std::string err;
-    const Mesh mesh = readTextQuietly(
-        "v 0 0 0\nv 1 0 0\nv 0 1 0\n"
-        "f 1 2 4\n"           // past the last vertex
-        "f 0 1 2\n"           // vertex numbers count from 1
-        "f -1 1 2\n"          // relative numbers are not read
-        "f 2 3 1\n"           // good
-        "f 1 2\n"             // too few numbers
-        "f 1/1 2/2 3\n"       // too few numbers for its notation
-        "f 4294967297 1 2\n"  // would wrap around to 1 in 32 bits
-        "f a b c\n"           // no numbers
-        "f 3 1 2\n",          // good
-        err);
-    ASSERT_EQ(mesh.faces.size(), 2u);
-    expectFace(mesh.faces[0], 1, 2, 0);
-    expectFace(mesh.faces[1], 2, 0, 1);
-    EXPECT_EQ(countOf(err, "\n"), 1) << err;
-    EXPECT_NE(err.find("7 faces dropped"), std::string::npos) << err;
-    EXPECT_NE(err.find("mesh.obj"), std::string::npos) << err;
-
-    const Mesh good = readTextQuietly("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", err);
-    EXPECT_EQ(good.faces.size(), 1u);
-    EXPECT_EQ(err, "");
+TEST(MeshReaderFaces, AFaceLineIsKeptWhenItsThreeVertexNumbersReadAndLieInTheList) {
+    const char* const missing = "without three vertex numbers";
+    const char* const outside = "outside 1 to 9";
+    const struct {
+        const char* line;
+        int32_t v[3];         // the face kept, or -1s
+        const char* warning;  // what stderr must hold, or nothing at all
+    } cases[] = {
+        // Texture and normal numbers are read past: missing ones cost nothing.
+        {"f 1//2 3//4 5//", {0, 2, 4}, nullptr},
+        {"f 1/2/3 4/5/6 7", {0, 3, 6}, nullptr},
+        {"f 1/2/3 4/5/6 7/", {0, 3, 6}, nullptr},
+        {"f 2//1 3//1 4//1", {1, 2, 3}, nullptr},  // a double slash wins over the count
+        {"f   5 \t 6   7 8", {4, 5, 6}, nullptr},  // any white space; a fourth corner is unread
+        // Four vertex/texture corners have four slashes and are read as three-number corners.
+        {"f 1/1 2/2 3/3 4/4", {-1, -1, -1}, missing},
+        {"f 1/2/3 4 7", {-1, -1, -1}, missing},
+        {"f 1 2", {-1, -1, -1}, missing},
+        {"f a b c", {-1, -1, -1}, missing},
+        {"f 4294967297 1 2", {-1, -1, -1}, missing},  // would wrap around to 1 in 32 bits
+        {"f 1 2 10", {-1, -1, -1}, outside},
+        {"f 0 1 2", {-1, -1, -1}, outside},   // vertex numbers count from 1
+        {"f -1 1 2", {-1, -1, -1}, outside},  // relative numbers are not read
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        const Mesh mesh = readTextQuietly(nineVertices + c.line + "\n", err);
+        if (c.v[0] < 0) {
+            EXPECT_TRUE(mesh.faces.empty()) << c.line;
+            EXPECT_NE(err.find(c.warning), std::string::npos) << c.line << "\n" << err;
+            EXPECT_EQ(countOf(err, "\n"), 1) << err;
+            EXPECT_NE(err.find("mesh.obj"), std::string::npos) << err;
+        } else {
+            ASSERT_EQ(mesh.faces.size(), 1u) << c.line;
+            expectFace(mesh.faces[0], c.v[0], c.v[1], c.v[2]);
+            EXPECT_EQ(err, "") << c.line;
+        }
+    }
 }
 
 TEST(MeshReaderFailures, MalformedVerticesKeepTheNumbering) {
@@ -252,11 +242,12 @@ TEST(MeshReaderFailures, MalformedVerticesKeepTheNumbering) {
     EXPECT_EQ(mesh.vertices[4].restPos.x, 7.0f);
     EXPECT_EQ(mesh.centre.restPos.x, 15.0f * (1.0f / 7.0f));
     EXPECT_EQ(mesh.centre.restPos.z, 19.0f * (1.0f / 7.0f));
-    // No face runs through a made-up vertex.
-    ASSERT_EQ(mesh.faces.size(), 1u);
-    expectFace(mesh.faces[0], 4, 5, 6);
+    // The made-up numbers are finite, so the faces through them stay.
+    ASSERT_EQ(mesh.faces.size(), 3u);
+    expectFace(mesh.faces[1], 0, 5, 6);
+    expectFace(mesh.faces[2], 4, 1, 6);
     EXPECT_NE(err.find("4 vertex lines"), std::string::npos) << err;
-    EXPECT_NE(err.find("2 faces dropped"), std::string::npos) << err;
+    EXPECT_EQ(err.find("dropped"), std::string::npos) << err;
 }
 
 TEST(MeshReaderFailures, MissingFileLeavesTheMeshEmpty) {

@@ -1,0 +1,22 @@
+// Checking rows against a show folder: which slots and vertices the show holds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scene/show_facts.h"
+#include "merge/row_files.h"
+
+// How many vertices each slot of the show holds: 0 for a slot without a mesh.
+struct ShowSize {
+    int32_t vertexCount[sceneSlotCount] = {};
+};
+
+// Counts the vertices of the slots' meshes as the show loads them (the mirrored copy doubles a
+// slot). False with a message in `error` when `folder` is not a folder.
+bool readShowSize(const std::string& folder, ShowSize& size, std::string& error);
+
+// Drops the rows naming a slot or a vertex that the show does not hold, with one warning line on
+// stderr per slot concerned; returns how many went.
+long dropRowsOutsideShow(std::vector<RowLine>& rows, const ShowSize& size);

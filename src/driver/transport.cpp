@@ -1,0 +1,166 @@
+#include "driver/transport.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "driver/config.h"
+
+namespace {
+
+// Sets the clock's start so that it reads `time` at `counter`. The start is a whole counter
+// value, so the reading is the nearest the counter can give; that reading, not the wish, is
+// what the clock and the music are given, so the two cannot differ by a rounding.
+double placeClock(ShowClock& clock, int64_t counter, double time) {
+    clock.start = counter - int64_t(std::llround(time * clock.frequency));
+    clock.seconds = double(counter - clock.start) / clock.frequency;
+    return clock.seconds;
+}
+
+TransportStep stay(double showTime) {
+    return TransportStep{showTime, false, 0.0, MusicPlay::Unchanged};
+}
+
+// The later step's time and music requests win; requests it leaves alone carry over.
+TransportStep then(const TransportStep& first, const TransportStep& second) {
+    TransportStep merged = second;
+    if (!second.reposition) {
+        merged.reposition = first.reposition;
+        merged.position = first.position;
+    }
+    if (second.play == MusicPlay::Unchanged) merged.play = first.play;
+    return merged;
+}
+
+}  // namespace
+
+KeyPresses detectPresses(KeyEdges& edges, const int32_t (&keys)[256]) {
+    KeyPresses presses{};
+    for (int key = 0; key < 256; ++key) {
+        presses.pressed[key] = keys[key] != 0 && edges.held[key] == 0;
+        edges.held[key] = keys[key];
+    }
+    return presses;
+}
+
+double readTransportClock(const Transport& transport, ShowClock& clock, int64_t counter) {
+    clock.seconds =
+        transport.paused ? transport.pausedTime : double(counter - clock.start) / clock.frequency;
+    return clock.seconds;
+}
+
+int32_t sectionAt(double showTime) {
+    // The same float comparison as the timeline's, so both agree at the boundaries.
+    int32_t section = 0;
+    for (float start : progressionTimes) {
+        if (float(showTime) > start) ++section;
+    }
+    return section;
+}
+
+double sectionStartAt(double showTime) {
+    const int32_t section = sectionAt(showTime);
+    return section == 0 ? 0.0 : double(progressionTimes[section - 1]);
+}
+
+TransportStep seekTransport(Transport& transport, ShowClock& clock, int64_t counter,
+                            double target) {
+    double time = target;
+    if (!(time > 0.0)) time = 0.0;  // NaN as well
+    if (time > double(endOfShow)) time = double(endOfShow);
+    time = placeClock(clock, counter, time);
+    if (transport.paused) transport.pausedTime = time;
+    transport.lastTime = time;
+    return TransportStep{time, true, time, MusicPlay::Unchanged};
+}
+
+TransportStep togglePause(Transport& transport, ShowClock& clock, int64_t counter) {
+    if (!transport.paused) {
+        const double time = readTransportClock(transport, clock, counter);
+        transport.paused = true;
+        transport.pausedTime = time;
+        transport.lastTime = time;
+        return TransportStep{time, false, 0.0, MusicPlay::Pause};
+    }
+    transport.paused = false;
+    const double time = placeClock(clock, counter, transport.pausedTime);
+    transport.lastTime = time;
+    return TransportStep{time, false, 0.0, MusicPlay::Resume};
+}
+
+TransportStep pressLoop(Transport& transport, ShowClock& clock, int64_t counter) {
+    const double time = readTransportClock(transport, clock, counter);
+    switch (transport.loop) {
+        case LoopState::None:
+            transport.loop = LoopState::StartMarked;
+            transport.loopStart = time;
+            break;
+        case LoopState::StartMarked:
+            if (time > transport.loopStart) {
+                transport.loopEnd = time;
+                transport.loop = LoopState::Active;
+            } else if (time < transport.loopStart) {
+                transport.loopEnd = transport.loopStart;
+                transport.loopStart = time;
+                transport.loop = LoopState::Active;
+            }
+            break;
+        case LoopState::Active:
+            transport.loop = LoopState::None;
+            break;
+    }
+    transport.lastTime = time;
+    return stay(time);
+}
+
+TransportStep advanceTransport(Transport& transport, ShowClock& clock, int64_t counter) {
+    const double time = readTransportClock(transport, clock, counter);
+    const bool passedLoopEnd = transport.loop == LoopState::Active && !transport.paused &&
+                               transport.lastTime <= transport.loopEnd && time > transport.loopEnd;
+    if (passedLoopEnd) return seekTransport(transport, clock, counter, transport.loopStart);
+    transport.lastTime = time;
+    return stay(time);
+}
+
+TransportStep runTransport(Transport& transport, const KeyPresses& presses, ShowClock& clock,
+                           int64_t counter) {
+    TransportStep step = advanceTransport(transport, clock, counter);
+    if (presses.pressed[studioKeyHome]) {
+        step = then(step, seekTransport(transport, clock, counter, sectionStartAt(step.showTime)));
+    }
+    if (presses.pressed[studioKeyPageUp]) {
+        step = then(step, seekTransport(transport, clock, counter, step.showTime - seekStep));
+    }
+    if (presses.pressed[studioKeyPageDown]) {
+        step = then(step, seekTransport(transport, clock, counter, step.showTime + seekStep));
+    }
+    if (presses.pressed[studioKeyP]) step = then(step, togglePause(transport, clock, counter));
+    if (presses.pressed[studioKeyL]) step = then(step, pressLoop(transport, clock, counter));
+    return step;
+}
+
+std::string formatShowTime(double seconds) {
+    const long long hundredths = seconds > 0.0 ? std::llround(seconds * 100.0) : 0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld.%02lld", hundredths / 6000,
+                  hundredths / 100 % 60, hundredths % 100);
+    return text;
+}
+
+std::string formatHeadsUpLine(const HeadsUpFacts& facts, const Transport& transport) {
+    std::string line = formatShowTime(facts.showTime);
+    const auto field = [&line](const std::string& text) { line += "  " + text; };
+    field(facts.folder != nullptr ? facts.folder : "");
+    if (facts.recording) field("recording");
+    if (facts.preview) field("preview");
+    if (transport.paused) field("paused");
+    if (transport.loop == LoopState::StartMarked) {
+        field("loop " + formatShowTime(transport.loopStart) + "-");
+    } else if (transport.loop == LoopState::Active) {
+        field("loop " + formatShowTime(transport.loopStart) + "-" +
+              formatShowTime(transport.loopEnd));
+    }
+    field(facts.draggedVertex >= 0 ? "vertex " + std::to_string(facts.draggedVertex)
+                                   : std::string("vertex none"));
+    field("rows " + std::to_string(facts.rowsPrinted));
+    return line;
+}

@@ -1,0 +1,107 @@
+// The authoring studio's transport: seeking, pausing and looping the show clock, so that a
+// passage can be worked on over and over with the music in step.
+//
+// Pure logic: the caller reads the counter, hands it in, and carries out what comes back on the
+// music (reposition, pause, resume). Music time stays show time: every position asked for is
+// the show time the clock reads from then on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "driver/driver_state.h"
+
+// Virtual-key codes of the studio keys, as the window's event handler records them.
+constexpr int32_t studioKeyPageUp = 33;    // seek back 5 s
+constexpr int32_t studioKeyPageDown = 34;  // seek forward 5 s
+constexpr int32_t studioKeyHome = 36;      // back to the start of the current section
+constexpr int32_t studioKeyH = 72;
+constexpr int32_t studioKeyL = 76;  // loop start, loop end, loop off
+constexpr int32_t studioKeyP = 80;  // pause and resume
+constexpr int32_t studioKeyF12 = 123;
+
+constexpr double seekStep = 5.0;
+
+enum class LoopState { None, StartMarked, Active };
+
+struct Transport {
+    bool paused;
+    double pausedTime;  // what the clock reads while paused
+    LoopState loop;
+    double loopStart;  // from StartMarked on
+    double loopEnd;    // when Active; always after loopStart
+    double lastTime;   // the latest time handed out: the loop's end is passed only by playing
+};
+
+enum class MusicPlay { Unchanged, Pause, Resume };
+
+// The show time of this frame and what the caller must do to the music for it.
+struct TransportStep {
+    double showTime;
+    bool reposition;  // set the music's position to `position` seconds
+    double position;
+    MusicPlay play;
+};
+
+// Keys held at the previous call; zero-initialised, a key already down at the first call counts
+// as pressed then.
+struct KeyEdges {
+    int32_t held[256];
+};
+
+struct KeyPresses {
+    bool pressed[256];
+};
+
+// Keys that went down since the last call: a key held over several frames acts once.
+KeyPresses detectPresses(KeyEdges& edges, const int32_t (&keys)[256]);
+
+// The clock's reading at `counter`: the paused time while paused. Sets clock.seconds.
+double readTransportClock(const Transport& transport, ShowClock& clock, int64_t counter);
+
+// The start of the section `showTime` lies in: 0, or the progression time of the slot the
+// authoring timeline shows then. A section's own start time belongs to the one before, as the
+// timeline moves on only once the time is past it.
+double sectionStartAt(double showTime);
+
+// The slot the authoring timeline shows at `showTime` (0 to 4), for putting the scene back in
+// step after a seek.
+int32_t sectionAt(double showTime);
+
+// Moves the clock to `target`, clamped to 0..endOfShow, so that it reads exactly the returned
+// time at `counter`; while paused the clock stays paused at it. In playback, a seek to the end
+// lets the closing sequence run on the next frame that reads past it.
+TransportStep seekTransport(Transport& transport, ShowClock& clock, int64_t counter, double target);
+
+// Pause on the first call, resume on the next: the clock then goes on from the paused time.
+TransportStep togglePause(Transport& transport, ShowClock& clock, int64_t counter);
+
+// Marks the loop start, then its end, then clears the loop. An end before the start is taken
+// as the start, with the earlier mark as the end; an end at the start itself is ignored and the
+// start stays marked.
+TransportStep pressLoop(Transport& transport, ShowClock& clock, int64_t counter);
+
+// The frame's reading: when playing past an active loop's end the clock jumps back to its start.
+TransportStep advanceTransport(Transport& transport, ShowClock& clock, int64_t counter);
+
+// One frame of the studio keys: the reading of advanceTransport, then Home, Page Up,
+// Page Down, P and L in that order, each acting on the time the one before left.
+TransportStep runTransport(Transport& transport, const KeyPresses& presses, ShowClock& clock,
+                           int64_t counter);
+
+// What the heads-up line shows besides the transport's own state.
+struct HeadsUpFacts {
+    double showTime;
+    const char* folder;     // the slot's folder name
+    bool recording;         // a drag is printing rows
+    bool preview;           // the script is playing back
+    int32_t draggedVertex;  // -1 when none
+    int32_t rowsPrinted;
+};
+
+// e.g. "01:10.25  kiv  recording  vertex 123  rows 456". The states that hold are listed in
+// the order recording, preview, paused, loop; plain ASCII only.
+std::string formatHeadsUpLine(const HeadsUpFacts& facts, const Transport& transport);
+
+// mm:ss.cc, rounded to the nearest hundredth; negative times show as 00:00.00.
+std::string formatShowTime(double seconds);

@@ -1,0 +1,100 @@
+#include "render/heads_up.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "stb_easy_font.h"
+
+namespace {
+
+constexpr float fontScale = 2.0f;
+constexpr float bandPadding = 6.0f;  // window pixels between the band's edge and the text
+constexpr size_t maxCharacters = 200;
+// The font's longest glyph uses fewer segments than this; a longer result would be cut short by
+// the font itself, never written past the buffer.
+constexpr size_t bytesPerCharacter = 1024;
+constexpr size_t bytesPerVertex = 16;  // x, y, z as floats, then four colour bytes
+
+// The font indexes its tables by character code minus 32 and reads one entry beyond, so only
+// codes 32 to 126 are safe to hand it; a newline would start a second line under the band.
+std::string printableLine(const char* text) {
+    std::string line;
+    if (text == nullptr) return line;
+    const size_t length = std::min(std::strlen(text), maxCharacters);
+    line.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char c = (unsigned char)text[i];
+        line.push_back(c >= 32 && c <= 126 ? char(c) : '?');
+    }
+    return line;
+}
+
+}  // namespace
+
+void drawHeadsUpLine(const char* text, int32_t viewportWidth, int32_t viewportHeight) {
+    std::string line = printableLine(text);
+    if (line.empty() || viewportWidth <= 0 || viewportHeight <= 0) return;
+
+    std::vector<float> vertices((line.size() * bytesPerCharacter) / sizeof(float));
+    const int quads = stb_easy_font_print(0.0f, 0.0f, &line[0], nullptr, vertices.data(),
+                                          int(vertices.size() * sizeof(float)));
+    const float textWidth = float(stb_easy_font_width(&line[0]));
+    const float textHeight = float(stb_easy_font_height(&line[0]));
+
+    // Everything this function changes is on the attribute stack or one of the two matrix
+    // stacks; the matrix mode itself comes back with the transform bits.
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    // Window pixels, origin top-left and y down, as the font lays out its quads.
+    glOrtho(0.0, double(viewportWidth), double(viewportHeight), 0.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_FOG);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    // The band darkens whatever is behind it, so light text reads over a white picture too.
+    const float bandWidth = fontScale * textWidth + 2.0f * bandPadding;
+    const float bandHeight = fontScale * textHeight + 2.0f * bandPadding;
+    glColor4f(0.0f, 0.0f, 0.0f, 0.65f);
+    glBegin(GL_QUADS);
+    glVertex2f(0.0f, 0.0f);
+    glVertex2f(bandWidth, 0.0f);
+    glVertex2f(bandWidth, bandHeight);
+    glVertex2f(0.0f, bandHeight);
+    glEnd();
+
+    glTranslatef(bandPadding, bandPadding, 0.0f);
+    glScalef(fontScale, fontScale, 1.0f);
+    glColor4f(1.0f, 1.0f, 0.9f, 1.0f);
+    const size_t floatsPerVertex = bytesPerVertex / sizeof(float);
+    glBegin(GL_QUADS);
+    for (size_t v = 0; v < size_t(quads) * 4; ++v) {
+        glVertex2f(vertices[v * floatsPerVertex], vertices[v * floatsPerVertex + 1]);
+    }
+    glEnd();
+
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glPopAttrib();
+}

@@ -1,0 +1,149 @@
+#include "driver/transport.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+namespace {
+
+// A nanosecond counter, as SDL's is here, started far from 0 so that a seek that forgets the
+// start shows.
+constexpr double frequency = 1e9;
+constexpr int64_t counterAtZero = 987654321012345;
+
+int64_t counterAt(int64_t milliseconds) {
+    return counterAtZero + milliseconds * 1000000;
+}
+
+std::string describe(const TransportStep& step) {
+    std::string text;
+    if (step.reposition) text += "at " + std::to_string(step.position);
+    if (step.play == MusicPlay::Pause) text += "pause";
+    if (step.play == MusicPlay::Resume) text += "resume";
+    return text;
+}
+
+std::string at(double seconds) {
+    return "at " + std::to_string(seconds);
+}
+
+struct Frame {
+    int64_t wallMs;  // milliseconds on the counter since the case began
+    std::initializer_list<int> held;
+    double showTime;
+    std::string music;
+};
+
+struct Case {
+    const char* name;
+    int64_t startMs;  // the show time the clock reads when the case begins
+    std::initializer_list<Frame> frames;
+};
+
+const int PGUP = studioKeyPageUp, PGDN = studioKeyPageDown, HOME = studioKeyHome, P = studioKeyP,
+          L = studioKeyL;
+
+}  // namespace
+
+TEST(Transport, KeysSeekPauseAndLoopTheClockAndTellTheMusicWhereToBe) {
+    const Case cases[] = {
+        {"page down held over frames seeks once",
+         12250,
+         {{0, {PGDN}, 17.25, at(17.25)}, {250, {PGDN}, 17.5, ""}, {500, {}, 17.75, ""}}},
+        {"page up", 12250, {{0, {PGUP}, 7.25, at(7.25)}, {250, {}, 7.5, ""}}},
+        {"page up stops at 0", 3000, {{0, {PGUP}, 0.0, at(0.0)}, {250, {}, 0.25, ""}}},
+        {"page down stops at the end", 85000, {{0, {PGDN}, 87.0, at(87.0)}}},
+        {"home in the first section", 12000, {{0, {HOME}, 0.0, at(0.0)}}},
+        {"home in the second", 25000, {{0, {HOME}, 20.0, at(20.0)}}},
+        {"home in the third", 45000, {{0, {HOME}, 40.0, at(40.0)}}},
+        {"home in the fourth", 60000, {{0, {HOME}, 59.0, at(59.0)}}},
+        {"home in the last", 86000, {{0, {HOME}, 78.5, at(78.5)}}},
+        {"home on a section's start goes to the one before", 40000, {{0, {HOME}, 20.0, at(20.0)}}},
+        {"pause stands still, resume goes on from there",
+         10000,
+         {{0, {P}, 10.0, "pause"},
+          {500, {}, 10.0, ""},
+          {2000, {P}, 10.0, "resume"},
+          {2250, {}, 10.25, ""}}},
+        {"a seek while paused stays paused at the new time",
+         10000,
+         {{0, {P}, 10.0, "pause"},
+          {500, {PGDN}, 15.0, at(15.0)},
+          {1500, {P}, 15.0, "resume"},
+          {1750, {}, 15.25, ""}}},
+        {"loop plays back from its start once past its end; a third press clears it",
+         10000,
+         {{0, {L}, 10.0, ""},
+          {1000, {}, 11.0, ""},
+          {2000, {L}, 12.0, ""},
+          {2250, {}, 10.0, at(10.0)},
+          {4250, {}, 12.0, ""},
+          {4500, {}, 10.0, at(10.0)},
+          {4750, {L}, 10.25, ""},
+          {7000, {}, 12.5, ""}}},
+        {"a loop end before its start swaps the two",
+         30000,
+         {{0, {L}, 30.0, ""},
+          {250, {PGUP}, 25.25, at(25.25)},
+          {500, {L}, 25.5, ""},
+          {5000, {}, 30.0, ""},
+          {5250, {}, 25.5, at(25.5)}}},
+        {"a seek past the loop's end leaves the loop",
+         10000,
+         {{0, {L}, 10.0, ""},
+          {1000, {L}, 11.0, ""},
+          {1250, {PGDN}, 16.25, at(16.25)},
+          {1500, {}, 16.5, ""}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Transport transport{};
+        KeyEdges edges{};
+        ShowClock clock{counterAtZero - c.startMs * 1000000, frequency, 0.0};
+        for (const Frame& frame : c.frames) {
+            SCOPED_TRACE(frame.wallMs);
+            int32_t keys[256] = {};
+            for (int key : frame.held) keys[key] = 1;
+            const int64_t counter = counterAt(frame.wallMs);
+            const TransportStep step =
+                runTransport(transport, detectPresses(edges, keys), clock, counter);
+            EXPECT_EQ(step.showTime, frame.showTime);
+            EXPECT_EQ(describe(step), frame.music);
+            EXPECT_EQ(clock.seconds, frame.showTime);
+            // Music time is show time: the position asked for is what the clock reads from now.
+            if (step.reposition) {
+                EXPECT_EQ(step.position, frame.showTime);
+            }
+            if (!transport.paused) {
+                EXPECT_EQ(double(counter - clock.start) / clock.frequency, frame.showTime);
+            }
+        }
+    }
+}
+
+TEST(Transport, HeadsUpLineShowsTimeSlotStatesVertexAndRows) {
+    Transport playing{};
+    Transport pausedInLoop{true, 67.5, LoopState::Active, 65.0, 70.0, 67.5};
+    Transport loopStarted{false, 0.0, LoopState::StartMarked, 5.0, 0.0, 5.0};
+    const struct {
+        HeadsUpFacts facts;
+        const Transport& transport;
+        const char* line;
+    } cases[] = {
+        {{70.25, "kiv", true, false, 123, 456},
+         playing,
+         "01:10.25  kiv  recording  vertex 123  rows 456"},
+        {{67.5, "pilou", false, true, -1, 3},
+         pausedInLoop,
+         "01:07.50  pilou  preview  paused  loop 01:05.00-01:10.00  vertex none  rows 3"},
+        // Rounded to the hundredth without ever showing 60 seconds.
+        {{59.996, "vastel", false, false, 0, 0},
+         loopStarted,
+         "01:00.00  vastel  loop 00:05.00-  vertex 0  rows 0"},
+        {{-0.5, "quimet", false, false, -1, 0}, playing, "00:00.00  quimet  vertex none  rows 0"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(formatHeadsUpLine(c.facts, c.transport), c.line);
+    }
+}

@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -234,6 +236,26 @@ TEST(VideoWriter, FailuresLeaveNoFileAndExistingOutputAlone) {
         EXPECT_EQ(filesIn(folder.path()), before);
         EXPECT_EQ(readTextFile(folder.file("out.mp4")), "an older capture");
     }
+}
+
+// A disk that fills up while the video grows: a tiny file system of our own, mounted where only
+// this test process sees it. Needs the right to mount (root, as in CI); skipped without it.
+TEST(VideoWriter, FullDiskFailsWithoutLeavingATemporaryFile) {
+    TempFolder music, disk;
+    writeToneMp3(music.file("tone.mp3"), 1.0);
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", disk.path().c_str(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "no right to mount a small file system";
+    writeTextFile(disk.file("out.mp4"), "an older capture");
+
+    std::string error;
+    EXPECT_FALSE(
+        encodeClip(clipOptions(disk.file("out.mp4"), music.file("tone.mp3"), 320, 180), error));
+    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    EXPECT_EQ(filesIn(disk.path()), std::set<std::string>{"out.mp4"});
+    EXPECT_EQ(readTextFile(disk.file("out.mp4")), "an older capture");
+    umount(disk.path().c_str());
 }
 
 }  // namespace

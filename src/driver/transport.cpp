@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "driver/config.h"
+#include "scene/show_facts.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <initializer_list>
 #include <vector>
 
-#include "driver/config.h"
 #include "gl_context.h"
+#include "scene/show_facts.h"
 
 namespace {
 

@@ -1,0 +1,410 @@
+#include "video/video_writer.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "video/av_error.h"
+#include "video/music_feed.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+const int MAX_WIDTH = 3840;
+const int MAX_HEIGHT = 2160;
+const int MAX_FRAMES_PER_SECOND = 240;
+const int SOUND_RATE = 44100;
+const int SOUND_BIT_RATE = 192000;
+// A fixed count rather than one per core: x264 gives the same pictures for the same frames only
+// with the same number of threads, and the capture must not depend on the machine. Three keep
+// two cores busy while one thread waits on the lookahead.
+const int ENCODER_THREADS = 3;
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+struct VideoWriter {
+    VideoOptions options;
+    int frameLimit = 0;
+    std::string tempPath;  // removed unless the video is finished
+    bool closed = false;   // finished or given up
+    std::string failure;
+    AVFormatContext* format = nullptr;
+    AVCodecContext* video = nullptr;
+    AVCodecContext* audio = nullptr;
+    AVStream* videoStream = nullptr;
+    AVStream* audioStream = nullptr;
+    SwsContext* scaler = nullptr;
+    AVFrame* picture = nullptr;
+    AVFrame* sound = nullptr;
+    AVPacket* packet = nullptr;
+    MusicFeedPtr music;
+    int64_t soundSamplesSent = 0;
+    VideoStats stats;
+};
+
+namespace {
+
+void releaseEncoding(VideoWriter& writer) {
+    avcodec_free_context(&writer.video);
+    avcodec_free_context(&writer.audio);
+    sws_freeContext(writer.scaler);
+    writer.scaler = nullptr;
+    av_frame_free(&writer.picture);
+    av_frame_free(&writer.sound);
+    av_packet_free(&writer.packet);
+    writer.music.reset();
+    if (writer.format != nullptr) {
+        if (writer.format->pb != nullptr) avio_closep(&writer.format->pb);
+        avformat_free_context(writer.format);
+        writer.format = nullptr;
+    }
+}
+
+void discard(VideoWriter& writer) {
+    releaseEncoding(writer);
+    if (!writer.tempPath.empty()) unlink(writer.tempPath.c_str());
+    writer.tempPath.clear();
+    writer.closed = true;
+}
+
+std::string messageFor(const VideoWriter& writer, const std::string& reason) {
+    return "Cannot write the video " + writer.options.outputPath + ": " + reason;
+}
+
+// Gives the output up and remembers why.
+bool fail(VideoWriter& writer, const std::string& reason, std::string& error) {
+    discard(writer);
+    writer.failure = messageFor(writer, reason);
+    error = writer.failure;
+    return false;
+}
+
+bool failCode(VideoWriter& writer, const std::string& what, int code, std::string& error) {
+    return fail(writer, what + ": " + avErrorText(code), error);
+}
+
+// Sends a frame (null: the end) to an encoder and writes out every packet it has ready.
+int encode(VideoWriter& writer, AVCodecContext* encoder, AVStream* stream, const AVFrame* frame) {
+    int result = avcodec_send_frame(encoder, frame);
+    while (result >= 0) {
+        result = avcodec_receive_packet(encoder, writer.packet);
+        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return 0;
+        if (result < 0) break;
+        av_packet_rescale_ts(writer.packet, encoder->time_base, stream->time_base);
+        writer.packet->stream_index = stream->index;
+        result = av_interleaved_write_frame(writer.format, writer.packet);
+    }
+    return result;
+}
+
+int sendSound(VideoWriter& writer, int samples) {
+    writer.sound->nb_samples = writer.audio->frame_size;
+    const int result = av_frame_make_writable(writer.sound);
+    if (result < 0) return result;
+    writer.sound->nb_samples = samples;
+    readMusicFeed(*writer.music, *writer.sound);
+    writer.sound->pts = writer.soundSamplesSent;
+    writer.soundSamplesSent += samples;
+    return encode(writer, writer.audio, writer.audioStream, writer.sound);
+}
+
+const char* checkOptions(const VideoOptions& options) {
+    if (options.outputPath.empty()) return "no file name given";
+    if (options.width <= 0 || options.height <= 0 || options.width > MAX_WIDTH ||
+        options.height > MAX_HEIGHT || options.width % 2 != 0 || options.height % 2 != 0)
+        return "the picture size must be even and at most 3840 x 2160";
+    if (options.framesPerSecond <= 0 || options.framesPerSecond > MAX_FRAMES_PER_SECOND)
+        return "the frame rate must be from 1 to 240 frames per second";
+    if (options.bytesPerPixel != 3 && options.bytesPerPixel != 4)
+        return "frames must have 3 or 4 bytes a pixel";
+    if (!(options.fromSeconds >= 0.0) || !(options.toSeconds > options.fromSeconds) ||
+        !std::isfinite(options.toSeconds))
+        return "the span of show time is empty";
+    if (options.crf < 0 || options.crf > 51) return "the quality (crf) must be from 0 to 51";
+    return nullptr;
+}
+
+// Reserves a fresh name in the output's folder, so that the final rename cannot cross file
+// systems and two captures never share a temporary file.
+bool createTempFile(VideoWriter& writer, std::string& error) {
+    std::vector<char> name(writer.options.outputPath.begin(), writer.options.outputPath.end());
+    const char suffix[] = ".part-XXXXXX";
+    name.insert(name.end(), suffix, suffix + sizeof suffix);
+    const int fd = mkstemp(name.data());
+    if (fd < 0)
+        return fail(writer, std::string("cannot create a file beside it: ") + strerror(errno),
+                    error);
+    // mkstemp makes the file private; the finished video gets the usual permissions.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+    writer.tempPath = name.data();
+    return true;
+}
+
+bool openPictures(VideoWriter& writer, std::string& error) {
+    const VideoOptions& options = writer.options;
+    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+    if (codec == nullptr) return fail(writer, "this FFmpeg has no libx264 encoder", error);
+    writer.video = avcodec_alloc_context3(codec);
+    writer.picture = av_frame_alloc();
+    if (writer.video == nullptr || writer.picture == nullptr)
+        return failCode(writer, "out of memory", AVERROR(ENOMEM), error);
+    AVCodecContext& video = *writer.video;
+    video.width = options.width;
+    video.height = options.height;
+    video.time_base = AVRational{1, options.framesPerSecond};
+    video.framerate = AVRational{options.framesPerSecond, 1};
+    video.pix_fmt = AV_PIX_FMT_YUV420P;
+    // Players take HD video as BT.709 when it says nothing; saying it keeps them all alike.
+    video.color_range = AVCOL_RANGE_MPEG;
+    video.colorspace = AVCOL_SPC_BT709;
+    video.color_primaries = AVCOL_PRI_BT709;
+    video.color_trc = AVCOL_TRC_BT709;
+    video.thread_count = ENCODER_THREADS;
+    if (writer.format->oformat->flags & AVFMT_GLOBALHEADER)
+        video.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    AVDictionary* settings = nullptr;
+    av_dict_set(&settings, "preset", options.preset.c_str(), 0);
+    av_dict_set_int(&settings, "crf", options.crf, 0);
+    int result = avcodec_open2(&video, codec, &settings);
+    av_dict_free(&settings);
+    if (result < 0)
+        return failCode(writer, "cannot start H.264 encoding with preset " + options.preset, result,
+                        error);
+
+    writer.videoStream = avformat_new_stream(writer.format, nullptr);
+    if (writer.videoStream == nullptr)
+        return failCode(writer, "out of memory", AVERROR(ENOMEM), error);
+    result = avcodec_parameters_from_context(writer.videoStream->codecpar, &video);
+    if (result < 0) return failCode(writer, "cannot set up the picture track", result, error);
+    writer.videoStream->time_base = video.time_base;
+    writer.videoStream->avg_frame_rate = video.framerate;
+
+    writer.picture->format = AV_PIX_FMT_YUV420P;
+    writer.picture->width = options.width;
+    writer.picture->height = options.height;
+    result = av_frame_get_buffer(writer.picture, 0);
+    if (result < 0) return failCode(writer, "out of memory", result, error);
+
+    // Same size in and out: the filter only decides how the colour is halved, where bilinear
+    // is sharp and costs next to nothing more than the fastest one.
+    writer.scaler = sws_getContext(options.width, options.height,
+                                   options.bytesPerPixel == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24,
+                                   options.width, options.height, AV_PIX_FMT_YUV420P, SWS_BILINEAR,
+                                   nullptr, nullptr, nullptr);
+    if (writer.scaler == nullptr) return fail(writer, "cannot set up the colour conversion", error);
+    sws_setColorspaceDetails(writer.scaler, sws_getCoefficients(SWS_CS_DEFAULT), 1,
+                             sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
+    return true;
+}
+
+bool openSound(VideoWriter& writer, std::string& error) {
+    std::string reason;
+    writer.music =
+        openMusicFeed(writer.options.musicPath, SOUND_RATE, writer.options.fromSeconds, reason);
+    if (writer.music == nullptr) return fail(writer, reason, error);
+
+    const AVCodec* codec = avcodec_find_encoder_by_name("aac");
+    if (codec == nullptr) return fail(writer, "this FFmpeg has no AAC encoder", error);
+    writer.audio = avcodec_alloc_context3(codec);
+    writer.sound = av_frame_alloc();
+    if (writer.audio == nullptr || writer.sound == nullptr)
+        return failCode(writer, "out of memory", AVERROR(ENOMEM), error);
+    AVCodecContext& audio = *writer.audio;
+    audio.sample_fmt = AV_SAMPLE_FMT_FLTP;
+    audio.sample_rate = SOUND_RATE;
+    audio.ch_layout = AV_CHANNEL_LAYOUT_STEREO;
+    audio.bit_rate = SOUND_BIT_RATE;
+    audio.time_base = AVRational{1, SOUND_RATE};
+    if (writer.format->oformat->flags & AVFMT_GLOBALHEADER)
+        audio.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    int result = avcodec_open2(&audio, codec, nullptr);
+    if (result < 0) return failCode(writer, "cannot start AAC encoding", result, error);
+
+    writer.audioStream = avformat_new_stream(writer.format, nullptr);
+    if (writer.audioStream == nullptr)
+        return failCode(writer, "out of memory", AVERROR(ENOMEM), error);
+    result = avcodec_parameters_from_context(writer.audioStream->codecpar, &audio);
+    if (result < 0) return failCode(writer, "cannot set up the sound track", result, error);
+    writer.audioStream->time_base = audio.time_base;
+
+    writer.sound->format = AV_SAMPLE_FMT_FLTP;
+    writer.sound->sample_rate = SOUND_RATE;
+    writer.sound->ch_layout = AV_CHANNEL_LAYOUT_STEREO;
+    writer.sound->nb_samples = audio.frame_size;
+    result = av_frame_get_buffer(writer.sound, 0);
+    if (result < 0) return failCode(writer, "out of memory", result, error);
+    return true;
+}
+
+bool reportWriteError(VideoWriter& writer, const std::string& what, int result,
+                      std::string& error) {
+    if (result >= 0 && writer.format->pb != nullptr) result = writer.format->pb->error;
+    if (result >= 0) return true;
+    return failCode(writer, what + " " + writer.tempPath, result, error);
+}
+
+}  // namespace
+
+void VideoWriterCloser::operator()(VideoWriter* writer) const {
+    discard(*writer);
+    delete writer;
+}
+
+int videoFrameCount(const VideoOptions& options) {
+    if (options.framesPerSecond <= 0 || !(options.toSeconds > options.fromSeconds)) return 0;
+    const double frames = (options.toSeconds - options.fromSeconds) * options.framesPerSecond;
+    // A span of whole frames given in decimal seconds lands a hair off the integer.
+    const double whole = std::round(frames);
+    return int(std::fabs(frames - whole) < 1e-6 ? whole : std::ceil(frames));
+}
+
+VideoWriterPtr openVideo(const VideoOptions& options, std::string& error) {
+    VideoWriterPtr writer(new VideoWriter);
+    writer->options = options;
+    if (const char* reason = checkOptions(options)) {
+        fail(*writer, reason, error);
+        return nullptr;
+    }
+    writer->frameLimit = videoFrameCount(options);
+    // Only failures are worth a line on stderr beside the capture's progress.
+    av_log_set_level(AV_LOG_ERROR);
+    if (!createTempFile(*writer, error)) return nullptr;
+
+    int result =
+        avformat_alloc_output_context2(&writer->format, nullptr, "mp4", writer->tempPath.c_str());
+    writer->packet = av_packet_alloc();
+    if (result < 0 || writer->packet == nullptr) {
+        failCode(*writer, "cannot set up MP4 writing", result < 0 ? result : AVERROR(ENOMEM),
+                 error);
+        return nullptr;
+    }
+    if (!openPictures(*writer, error)) return nullptr;
+    if (!options.musicPath.empty() && !openSound(*writer, error)) return nullptr;
+
+    result = avio_open(&writer->format->pb, writer->tempPath.c_str(), AVIO_FLAG_WRITE);
+    if (result < 0) {
+        failCode(*writer, "cannot open " + writer->tempPath, result, error);
+        return nullptr;
+    }
+    // The index goes in front once the file is complete, so players can start before the end
+    // has arrived.
+    AVDictionary* settings = nullptr;
+    av_dict_set(&settings, "movflags", "+faststart", 0);
+    result = avformat_write_header(writer->format, &settings);
+    av_dict_free(&settings);
+    if (!reportWriteError(*writer, "cannot write to", result, error)) return nullptr;
+    return writer;
+}
+
+bool writeVideoFrame(VideoWriter& writer, const uint8_t* pixels, int rowStride,
+                     std::string& error) {
+    if (writer.closed) {
+        error =
+            writer.failure.empty() ? messageFor(writer, "it is already closed") : writer.failure;
+        return false;
+    }
+    const VideoOptions& options = writer.options;
+    if (pixels == nullptr || rowStride < options.width * options.bytesPerPixel)
+        return fail(writer, "a frame came with no pixels or rows too short", error);
+    if (writer.stats.framesWritten >= writer.frameLimit)
+        return fail(
+            writer,
+            "a frame came after all " + std::to_string(writer.frameLimit) + " frames of the span",
+            error);
+
+    const auto start = std::chrono::steady_clock::now();
+    int result = av_frame_make_writable(writer.picture);
+    if (result < 0) return failCode(writer, "out of memory", result, error);
+    // GL gives the bottom row first: start at the top row and step backwards.
+    const uint8_t* top = pixels + ptrdiff_t(options.height - 1) * rowStride;
+    const int stride = -rowStride;
+    sws_scale(writer.scaler, &top, &stride, 0, options.height, writer.picture->data,
+              writer.picture->linesize);
+    writer.stats.convertSeconds += secondsSince(start);
+
+    const auto encodeStart = std::chrono::steady_clock::now();
+    writer.picture->pts = writer.stats.framesWritten;
+    result = encode(writer, writer.video, writer.videoStream, writer.picture);
+    if (!reportWriteError(writer, "cannot write a frame to", result, error)) return false;
+    ++writer.stats.framesWritten;
+
+    // The sound keeps pace with the pictures, so the muxer never holds much of either.
+    if (writer.music != nullptr) {
+        const int64_t soundEnd =
+            av_rescale(writer.stats.framesWritten, SOUND_RATE, options.framesPerSecond);
+        while (writer.soundSamplesSent + writer.audio->frame_size <= soundEnd) {
+            result = sendSound(writer, writer.audio->frame_size);
+            if (!reportWriteError(writer, "cannot write sound to", result, error)) return false;
+        }
+    }
+    writer.stats.encodeSeconds += secondsSince(encodeStart);
+    writer.stats.bytesWritten = avio_tell(writer.format->pb);
+    return true;
+}
+
+bool finishVideo(VideoWriter& writer, std::string& error) {
+    if (writer.closed) {
+        error =
+            writer.failure.empty() ? messageFor(writer, "it is already closed") : writer.failure;
+        return false;
+    }
+    if (writer.stats.framesWritten == 0) return fail(writer, "no frame was given", error);
+    const auto start = std::chrono::steady_clock::now();
+    int result = 0;
+    if (writer.music != nullptr) {
+        // The sound stops exactly where the last frame ends.
+        const int64_t soundEnd =
+            av_rescale(writer.stats.framesWritten, SOUND_RATE, writer.options.framesPerSecond);
+        const bool shortLast = writer.audio->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME;
+        while (result >= 0 && writer.soundSamplesSent < soundEnd) {
+            const int64_t left = soundEnd - writer.soundSamplesSent;
+            result =
+                sendSound(writer, shortLast ? int(std::min<int64_t>(left, writer.audio->frame_size))
+                                            : writer.audio->frame_size);
+        }
+        if (result >= 0) result = encode(writer, writer.audio, writer.audioStream, nullptr);
+    }
+    if (result >= 0) result = encode(writer, writer.video, writer.videoStream, nullptr);
+    if (!reportWriteError(writer, "cannot write to", result, error)) return false;
+    result = av_write_trailer(writer.format);
+    if (!reportWriteError(writer, "cannot complete", result, error)) return false;
+    result = avio_closep(&writer.format->pb);
+    if (result < 0) return failCode(writer, "cannot complete " + writer.tempPath, result, error);
+    if (std::rename(writer.tempPath.c_str(), writer.options.outputPath.c_str()) != 0)
+        return fail(writer, std::string("cannot put it in place: ") + strerror(errno), error);
+    writer.tempPath.clear();
+    struct stat info;
+    if (stat(writer.options.outputPath.c_str(), &info) == 0)
+        writer.stats.bytesWritten = info.st_size;
+    writer.stats.encodeSeconds += secondsSince(start);
+    discard(writer);
+    return true;
+}
+
+void abandonVideo(VideoWriter& writer) {
+    discard(writer);
+}
+
+VideoStats videoStats(const VideoWriter& writer) {
+    return writer.stats;
+}

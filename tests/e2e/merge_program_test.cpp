@@ -5,23 +5,10 @@
 #include <initializer_list>
 #include <string>
 
+#include "script_rows.h"
 #include "show_folder.h"
 
 namespace {
-
-// A row as the authoring tool prints it; `x` tells where it came from in the results.
-std::string row(double time, int slot, int vertex, int x) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%f %d %d %d.000000 0.000000 0.000000\n", time, slot, vertex,
-                  x);
-    return text;
-}
-
-std::string script(std::initializer_list<double> times) {
-    std::string text;
-    for (double t : times) text += row(t, 1, 0, 0);
-    return text;
-}
 
 const std::string fiveRows = script({1, 2, 3, 4, 5});
 

@@ -11,31 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "script_rows.h"
 #include "show_folder.h"
 
 namespace {
-
-// A row as the authoring tool prints it; `x` tells where it came from in the results.
-std::string row(double time, int slot, int vertex, int x) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%f %d %d %d.000000 0.000000 0.000000\n", time, slot, vertex,
-                  x);
-    return text;
-}
-
-// Rows of one vertex every `step` seconds from `first` to `last`.
-std::string drag(double first, double last, double step, int slot, int vertex, int x) {
-    std::string text;
-    for (double t = first; t <= last + 1e-9; t += step) text += row(t, slot, vertex, x);
-    return text;
-}
-
-// The script's rows at 1, 2, 3, 4 and 5 s, on vertex 0 of slot 1, tagged 0.
-std::string script(std::initializer_list<double> times) {
-    std::string text;
-    for (double t : times) text += row(t, 1, 0, 0);
-    return text;
-}
 
 const std::string fiveRows = script({1, 2, 3, 4, 5});
 

@@ -96,3 +96,18 @@ TEST(StartUp, WithoutAWindowNothingElseStarts) {
     EXPECT_EQ(calls, std::vector<std::string>{"createGlWindow KELVARO 1280x720x32 windowed"});
     for (const Scene& scene : state.scenes) EXPECT_EQ(scene.boneCount, 0u);
 }
+
+TEST(StartUp, MusicThatCantPlayEndsStartUpBeforeTheClockStartsAndTheRunEndsWithOne) {
+    DriverState state;
+    platform.musicWorks = false;
+    const std::pair<bool, std::string> started = start(state, false, true);
+    EXPECT_FALSE(started.first);
+    EXPECT_EQ(calls.back(), "musicInit");
+
+    // The whole run, with the same platform: shut down in order, and a failure's exit code.
+    calls.clear();
+    EXPECT_EQ(runProgram(platform, false), 1);
+    platform.musicWorks = true;
+    EXPECT_EQ(std::vector<std::string>(calls.end() - 3, calls.end()),
+              (std::vector<std::string>{"musicInit", "musicFree", "killGlWindow"}));
+}

@@ -93,6 +93,13 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     Studio& studio = state.studio;
     const int64_t counter = platform.readPerformanceCounter();
     studio.frameStartCounter = counter;
+    if (!studio.started) {
+        // The first frame runs once everything is loaded: from here on keys are seen.
+        studio.started = true;
+        tell(
+            "Page Up/Page Down seek 5 s, Home section start, P pause, L loop, H heads-up, "
+            "F12 preview");
+    }
     if (input.keys[VK_SPACE] != 0) studio.playbackForGood = true;
 
     const KeyPresses presses = detectPresses(studio.keys, input.keys);

@@ -8,6 +8,7 @@
 
 struct Studio {
     bool enabled;  // the authoring set-up
+    bool started;  // the first frame has run and told the keys
     Transport transport;
     KeyEdges keys;
     bool headsUp;

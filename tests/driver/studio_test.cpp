@@ -123,12 +123,6 @@ TEST_F(StudioFrames, SeeksMoveTheClockTheMusicAndTheSlotTogether) {
          {{42.0, {}, 42.0, 0.0, 2}, {42.5, {PGUP}, 37.5, 37.5, 1}, {43.0, {}, 38.0, 37.5, 1}}},
         {"home to the section's start, twice",
          {{63.0, {HOME}, 59.0, 59.0, 2}, {63.5, {}, 59.5, 59.0, 3}, {64.0, {HOME}, 59.0, 59.0, 2}}},
-        {"page down held acts once",
-         {{10.0, {PGDN}, 15.0, 15.0, 0},
-          {10.5, {PGDN}, 15.5, 15.0, 0},
-          {11.0, {PGDN}, 16.0, 15.0, 0},
-          {11.5, {}, 16.5, 15.0, 0},
-          {12.0, {PGDN}, 22.0, 22.0, 1}}},
         {"a slot chosen by hand follows the time again after a seek",
          {{50.0, {VK_F6}, 50.0, 0.0, 5}, {50.5, {}, 50.5, 0.0, 5}, {51.0, {PGUP}, 46.0, 46.0, 2}}},
     };

@@ -110,10 +110,15 @@ void handleMouse(DriverState& state, const InputTable& input, MatrixStore& matri
             state.selectedVertex = picked;
         }
         followCursor(state, mx, my, matrices);
-        std::fprintf(state.console, "%f %d %d %f %f %f\n", double(state.showTime),
-                     state.currentScene, state.selectedVertex, state.dragTarget.x,
-                     state.dragTarget.y, state.dragTarget.z);
-        std::fflush(state.console);
+        // While the studio is paused every row would have the same time, and such rows never
+        // play: the drag poses the mesh without recording.
+        if (!state.studio.transport.paused) {
+            std::fprintf(state.console, "%f %d %d %f %f %f\n", double(state.showTime),
+                         state.currentScene, state.selectedVertex, state.dragTarget.x,
+                         state.dragTarget.y, state.dragTarget.z);
+            std::fflush(state.console);
+            ++state.studio.rowsPrinted;
+        }
     }
     applyKeyframesStepB(state);
 }

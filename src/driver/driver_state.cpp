@@ -18,6 +18,9 @@ void initDriverState(DriverState& state, bool showMode) {
     state.frameTime = 0.0f;
     state.clock = ShowClock{0, 1.0, 0.0};
     state.pickDepth = 0.0;
+    state.studio = Studio{};
+    state.studio.enabled = !showMode;
+    state.studio.headsUp = true;
 }
 
 void setCameraStartValues(DriverState& state) {

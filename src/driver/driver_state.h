@@ -7,14 +7,10 @@
 #include <vector>
 
 #include "driver/keyframe.h"
+#include "driver/show_clock.h"
+#include "driver/studio_state.h"
 #include "scene/records.h"
 #include "scene/show_facts.h"
-
-struct ShowClock {
-    int64_t start;     // counter value at time 0, just after the music started
-    double frequency;  // counter ticks per second
-    double seconds;    // the latest reading
-};
 
 struct DriverState {
     std::array<Scene, sceneSlotCount> scenes;
@@ -35,6 +31,7 @@ struct DriverState {
     ShowClock clock;
     double pickDepth;             // window depth of the vertex found by the last pick
     std::FILE* console = stdout;  // where the console lines go; start-up leaves it as it is
+    Studio studio;                // the authoring tool's transport, heads-up line and preview
 };
 
 // Fills `state` with the start values of a run in the given set-up (scenes empty, no rows).

@@ -4,6 +4,7 @@
 
 #include "driver/controls.h"
 #include "driver/solve.h"
+#include "driver/studio.h"
 #include "render/camera.h"
 #include "render/drawing.h"
 #include "render/frame.h"
@@ -35,7 +36,9 @@ void presentFrame(Platform& platform) {
 
 FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& input,
                       MatrixStore& matrices) {
-    state.showTime = float(readShowClock(platform, state.clock));
+    // In the authoring tool the studio's transport stands between the counter and the clock.
+    state.showTime = float(state.studio.enabled ? startStudioFrame(platform, state, input)
+                                                : readShowClock(platform, state.clock));
 
     handleKeys(state, input);
     handleMouse(state, input, matrices);
@@ -47,7 +50,8 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
         drawBackground(state.scenes[state.currentScene].backgroundTexture,
                        (state.showTime - fadeStart) * fadeRate, windowWidth, windowHeight);
         if (state.playback) {
-            if (state.showTime > endOfShow) return FrameOutcome::ShowEnded;
+            // The studio's preview of the script never closes the tool.
+            if (state.showTime > endOfShow && !state.studio.preview) return FrameOutcome::ShowEnded;
         } else {
             followTimeline(state);
         }
@@ -60,9 +64,14 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
             recentreDepth(scene, state.drift);
             drawMesh(scene.mesh, scene.texWidth, scene.texHeight, scene.meshTexture);
         }
+        drawStudioHeadsUp(state);
         presentFrame(platform);
     }
 
+    if (state.studio.enabled) {
+        finishStudioFrame(platform, state);
+        return outcome;
+    }
     const double seconds = readShowClock(platform, state.clock);
     state.frameTime = float(seconds - double(state.showTime));
     return outcome;

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/driver_state.h"
+#include "driver/show_clock.h"
 
 // Virtual-key codes of the studio keys, as the window's event handler records them.
 constexpr int32_t studioKeyPageUp = 33;    // seek back 5 s

@@ -7,6 +7,7 @@
 
 #include "driver/config.h"
 #include "driver/keyframe.h"
+#include "driver/solve_workers.h"
 #include "scene/records.h"
 
 struct ShowClock {
@@ -32,7 +33,8 @@ struct DriverState {
     float showTime;
     float frameTime;
     ShowClock clock;
-    double pickDepth;  // window depth of the vertex found by the last pick
+    double pickDepth;           // window depth of the vertex found by the last pick
+    SolveWorkers solveWorkers;  // the solve's threads and lists, for the whole run
 };
 
 // Fills `state` with the start values of a run in the given set-up (scenes empty, no rows).

@@ -61,7 +61,7 @@ FrameOutcome runFrame(DriverState& state, const InputTable& input, MatrixStore& 
                     state.oz, state.ra, state.rb);
         readMatrixStore(matrices);
         if (scene.boneCount != 0) {
-            solveDeformation(scene, state.drift, state.rawAverage, matrices);
+            solveDeformation(scene, state.drift, state.rawAverage, matrices, state.solveWorkers);
             recentreDepth(scene, state.drift);
             drawMesh(scene.mesh, scene.texWidth, scene.texHeight, scene.meshTexture);
         }

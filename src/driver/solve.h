@@ -2,12 +2,22 @@
 #pragma once
 
 #include "driver/matrix_store.h"
+#include "driver/solve_workers.h"
 #include "scene/records.h"
 
 constexpr int SOLVE_SWEEPS = 16;
 constexpr double SOLVE_BOTTOM_MARGIN = 50.0;
 constexpr double RECENTRE_GAIN = 0.1;
 
+// Below this many vertices a frame's work is too small to share between threads.
+constexpr size_t SOLVE_SHARED_FROM_VERTICES = 1024;
+
+// Runs the frame's sweeps on `workers`' threads (started on first use) with its lists. The
+// results are the same bits whatever the thread count.
+void solveDeformation(Scene& scene, const Vec3f& drift, bool rawAverage,
+                      const MatrixStore& matrices, SolveWorkers& workers);
+
+// The same on the calling thread alone, with lists of its own.
 void solveDeformation(Scene& scene, const Vec3f& drift, bool rawAverage,
                       const MatrixStore& matrices);
 

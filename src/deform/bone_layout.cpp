@@ -6,15 +6,6 @@
 #include "deform/matrix_decomposition.h"
 #include "deform/shape_matching.h"
 
-bool flatBone(const std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members) {
-    if (members.empty()) return false;
-    const float depth = vertices[size_t(members[0])].restPos.z;
-    for (const int32_t i : members) {
-        if (!(vertices[size_t(i)].restPos.z == depth)) return false;
-    }
-    return true;
-}
-
 void layBones(Scene& scene, BoneLayout& layout) {
     std::vector<MeshVertex>& vertices = scene.mesh.vertices;
     layout.memberBegin.assign(1, 0);
@@ -145,8 +136,9 @@ struct Covariance {
 
 // Inlined, so that it is built for the caller's instruction set.
 template <bool keepOffsets>
-inline __attribute__((always_inline)) void sumCovariance(BoneLayout& layout, int32_t begin, int32_t end, const Float4* positions,
-                   const Float4& m, Covariance& a) {
+inline __attribute__((always_inline)) void sumCovariance(BoneLayout& layout, int32_t begin,
+                                                         int32_t end, const Float4* positions,
+                                                         const Float4& m, Covariance& a) {
     const int32_t* const vertex = layout.memberVertex.data();
     const Float4* const weightedRest = layout.memberWeightedRest.data();
     Float4* const current = layout.memberCurrent.data();

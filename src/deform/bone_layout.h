@@ -58,11 +58,6 @@ void layBones(Scene& scene, BoneLayout& layout);
 void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool keepOffsets,
              BoneMotion& motion);
 
-// Whether every member in `members` has the same restPos.z. Then the rest offsets' z is exactly
-// 0: the float rest centroid's z can come out an ulp away from the shared depth, and the tiny
-// third covariance row that follows would turn the rank-two fit into a reflection.
-bool flatBone(const std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members);
-
 // Adds the goal that `motion` gives a member with rest slot `rest` (qx, qy, qz, w) into `sum`
 // (goalSum x, y, z and weightSum): the goal in double, times w, added to the sum in double and
 // rounded to float; translation only without a rotation, in float. A float sum rounded through

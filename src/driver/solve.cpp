@@ -154,11 +154,11 @@ void averageGoals(const Sweep& s, int32_t from, int32_t to) {
     moveVertices(s, from, to);
 }
 
+// One per core unless told otherwise; a thread count asked for is kept even beyond the cores,
+// which only tests do.
 int32_t threadsFor(const SolveWorkers& workers, size_t vertices) {
     if (vertices < SOLVE_SHARED_FROM_VERTICES) return 1;
-    const int32_t cores = coreCount();
-    const int32_t wanted = workers.threads > 0 ? workers.threads : cores;
-    return std::min(wanted, cores);
+    return workers.threads > 0 ? std::min(workers.threads, SOLVE_MAX_THREADS) : coreCount();
 }
 
 }  // namespace
@@ -198,28 +198,21 @@ void solveDeformation(Scene& scene, const Vec3f& drift, bool rawAverage,
     WorkerPool* pool = threads > 1 ? workers.pool.get() : nullptr;
     // Bones are claimed one at a time, the largest first; vertices a chunk at a time. Either
     // way every bone and every vertex comes out the same whoever does it.
-    auto fitTask = [&s, pool, bones](int32_t) {
-        for (int32_t k = pool->next.fetch_add(1); k < bones; k = pool->next.fetch_add(1)) {
-            fitBones(s, k, k + 1);
-        }
+    auto fitTask = [&s](int32_t unit) { fitBones(s, unit, unit + 1); };
+    auto moveTask = [&s, padded](int32_t unit) {
+        const int32_t from = unit * VERTEX_CHUNK;
+        averageGoals(s, from, std::min(padded, from + VERTEX_CHUNK));
     };
-    auto moveTask = [&s, pool, padded](int32_t) {
-        for (int32_t from = pool->next.fetch_add(VERTEX_CHUNK); from < padded;
-             from = pool->next.fetch_add(VERTEX_CHUNK)) {
-            averageGoals(s, from, std::min(padded, from + VERTEX_CHUNK));
-        }
-    };
+    const int32_t chunks = (padded + VERTEX_CHUNK - 1) / VERTEX_CHUNK;
     for (int sweep = 0; sweep < SOLVE_SWEEPS; ++sweep) {
         s.last = sweep + 1 == SOLVE_SWEEPS;
         if (pool == nullptr) {
             fitBones(s, 0, bones);
             averageGoals(s, 0, padded);
-            continue;
+        } else {
+            runOnWorkers(*pool, bones, fitTask);
+            runOnWorkers(*pool, chunks, moveTask);
         }
-        pool->next.store(0);
-        runOnWorkers(*pool, fitTask);
-        pool->next.store(0);
-        runOnWorkers(*pool, moveTask);
     }
 
     for (int32_t v = 0; v < count; ++v) {

@@ -11,6 +11,7 @@ constexpr double RECENTRE_GAIN = 0.1;
 
 // Below this many vertices a frame's work is too small to share between threads.
 constexpr size_t SOLVE_SHARED_FROM_VERTICES = 1024;
+constexpr int32_t SOLVE_MAX_THREADS = 64;
 
 // Runs the frame's sweeps on `workers`' threads (started on first use) with its lists. The
 // results are the same bits whatever the thread count.

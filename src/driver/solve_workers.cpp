@@ -7,7 +7,7 @@
 namespace {
 
 // About a sweep's worth of waiting on this machine before a thread gives up its core.
-constexpr int SPIN_ROUNDS = 20000;
+constexpr int SPIN_ROUNDS = 4000;
 
 inline void relax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -17,61 +17,80 @@ inline void relax() {
 #endif
 }
 
-void helperLoop(WorkerPool& pool, int32_t worker) {
-    uint32_t seen = 0;
+inline uint32_t taskOf(uint64_t work) {
+    return uint32_t(work >> 32);
+}
+
+// Claims and runs units of task `number` until none is left or the task is over.
+void runUnits(WorkerPool& pool, uint32_t number) {
+    uint64_t work = pool.work.load();
     for (;;) {
-        for (int spin = 0; spin < SPIN_ROUNDS && pool.generation.load() == seen; ++spin) relax();
-        if (pool.generation.load() == seen) {
-            std::unique_lock<std::mutex> lock(pool.mutex);
-            pool.sleepingHelpers.fetch_add(1);
-            while (pool.generation.load() == seen) pool.wake.wait(lock);
-            pool.sleepingHelpers.fetch_sub(1);
-        }
-        seen = pool.generation.load();
-        if (pool.stopping.load()) return;
-        pool.task(pool.context, worker);
-        if (pool.pending.fetch_sub(1) == 1 && pool.callerSleeping.load()) {
+        if (taskOf(work) != number) return;
+        const int32_t unit = int32_t(uint32_t(work));
+        if (unit >= pool.units.load()) return;
+        if (!pool.work.compare_exchange_weak(work, work + 1)) continue;
+        // The caller waits for this unit, so the task and its context stay in place.
+        pool.task(pool.context, unit);
+        if (pool.remaining.fetch_sub(1) == 1 && pool.callerSleeping.load()) {
             std::lock_guard<std::mutex> lock(pool.mutex);
             pool.done.notify_one();
         }
+        work = pool.work.load();
     }
 }
 
-void wakeHelpers(WorkerPool& pool) {
-    if (pool.sleepingHelpers.load() > 0) {
-        std::lock_guard<std::mutex> lock(pool.mutex);
-        pool.wake.notify_all();
+void helperLoop(WorkerPool& pool) {
+    uint32_t seen = 0;
+    for (;;) {
+        for (int spin = 0; spin < SPIN_ROUNDS && taskOf(pool.work.load()) == seen; ++spin) {
+            relax();
+        }
+        if (taskOf(pool.work.load()) == seen) {
+            std::unique_lock<std::mutex> lock(pool.mutex);
+            pool.sleepingHelpers.fetch_add(1);
+            while (taskOf(pool.work.load()) == seen && !pool.stopping.load()) pool.wake.wait(lock);
+            pool.sleepingHelpers.fetch_sub(1);
+        }
+        if (pool.stopping.load()) return;
+        seen = taskOf(pool.work.load());
+        runUnits(pool, seen);
     }
 }
 
 }  // namespace
 
 WorkerPool::WorkerPool(int32_t count) : threads(count < 1 ? 1 : count) {
-    for (int32_t w = 1; w < threads; ++w) helpers.emplace_back(helperLoop, std::ref(*this), w);
+    for (int32_t w = 1; w < threads; ++w) helpers.emplace_back(helperLoop, std::ref(*this));
 }
 
 WorkerPool::~WorkerPool() {
-    stopping.store(true);
-    generation.fetch_add(1);
     {
         std::lock_guard<std::mutex> lock(mutex);
+        stopping.store(true);
         wake.notify_all();
     }
     for (std::thread& helper : helpers) helper.join();
 }
 
-void runOnWorkers(WorkerPool& pool, void (*task)(void* context, int32_t worker), void* context) {
+void runOnWorkers(WorkerPool& pool, int32_t units, void (*task)(void* context, int32_t unit),
+                  void* context) {
+    if (units <= 0) return;
     pool.task = task;
     pool.context = context;
-    pool.pending.store(pool.threads - 1);
-    pool.generation.fetch_add(1);
-    wakeHelpers(pool);
-    task(context, 0);
-    for (int spin = 0; spin < SPIN_ROUNDS && pool.pending.load() != 0; ++spin) relax();
-    if (pool.pending.load() != 0) {
+    pool.units.store(units);
+    pool.remaining.store(units);
+    const uint32_t number = taskOf(pool.work.load()) + 1;
+    pool.work.store(uint64_t(number) << 32);
+    if (pool.sleepingHelpers.load() > 0) {
+        std::lock_guard<std::mutex> lock(pool.mutex);
+        pool.wake.notify_all();
+    }
+    runUnits(pool, number);
+    for (int spin = 0; spin < SPIN_ROUNDS && pool.remaining.load() != 0; ++spin) relax();
+    if (pool.remaining.load() != 0) {
         std::unique_lock<std::mutex> lock(pool.mutex);
         pool.callerSleeping.store(true);
-        while (pool.pending.load() != 0) pool.done.wait(lock);
+        while (pool.remaining.load() != 0) pool.done.wait(lock);
         pool.callerSleeping.store(false);
     }
 }

@@ -58,9 +58,10 @@ constexpr int FRAMES = 100;
 
 // Every slot with a mesh, loaded as the show loads it and played for 100 frames from its
 // script's first row, frame by frame as the show runs them.
-std::vector<Hashes> playDemoShow(const std::string& show) {
+std::vector<Hashes> playDemoShow(const std::string& show, int threads) {
     auto state = std::make_unique<DriverState>();
     initDriverState(*state, true);
+    state->solveWorkers.threads = threads;
     {
         WorkingDirectory here(show);
         state->keyframeCount = readKeyframes(keyframeFileName, state->keyframes);
@@ -101,8 +102,10 @@ std::vector<Hashes> playDemoShow(const std::string& show) {
 
 // The benchmark's grids under the show's start camera, frames as the benchmark runs them; the
 // largest one for fewer frames.
-std::vector<Hashes> solveGrids() {
+std::vector<Hashes> solveGrids(int threads) {
     std::vector<Hashes> hashes;
+    SolveWorkers workers;
+    workers.threads = threads;
     for (const int count : {1000, 10000, 100000}) {
         std::unique_ptr<Scene> scene = paintedScene(count);
         setupCamera(scene->mesh, startFov, startDx, startDy, startDz, eyeOffset, eyeOffset,
@@ -112,7 +115,7 @@ std::vector<Hashes> solveGrids() {
         Vec3f drift{0.0f, 0.0f, 0.0f};
         const int frames = count > 10000 ? 10 : FRAMES;
         for (int frame = 0; frame < frames; ++frame) {
-            solveDeformation(*scene, drift, false, store);
+            solveDeformation(*scene, drift, false, store, workers);
             recentreDepth(*scene, drift);
         }
         hashes.push_back(hashOf(*scene));
@@ -151,6 +154,10 @@ TEST(SolveResults, DemoShowAndBenchmarkGridsKeepTheirBits) {
         {0xff930782cecedf9full, 0x76b24fe501fd573aull},
         {0x89b1d5510d7ee97eull, 0xa1e09b395fb34d31ull},
     };
-    expectHashes(playDemoShow(show), demo, "demo slot");
-    expectHashes(solveGrids(), grids, "grid");
+    // The pinned bits hold however many threads share the work.
+    for (const int threads : {1, 2, 3}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        expectHashes(playDemoShow(show, threads), demo, "demo slot");
+        expectHashes(solveGrids(threads), grids, "grid");
+    }
 }

@@ -17,6 +17,9 @@ inline void relax() {
 #endif
 }
 
+// A task's next unit while it is being set up: beyond every count.
+constexpr uint64_t CLOSED = 0xffffffffu;
+
 inline uint32_t taskOf(uint64_t work) {
     return uint32_t(work >> 32);
 }
@@ -26,11 +29,11 @@ void runUnits(WorkerPool& pool, uint32_t number) {
     uint64_t work = pool.work.load();
     for (;;) {
         if (taskOf(work) != number) return;
-        const int32_t unit = int32_t(uint32_t(work));
-        if (unit >= pool.units.load()) return;
+        const uint32_t unit = uint32_t(work);
+        if (unit >= uint32_t(pool.units.load())) return;
         if (!pool.work.compare_exchange_weak(work, work + 1)) continue;
         // The caller waits for this unit, so the task and its context stay in place.
-        pool.task(pool.context, unit);
+        pool.task(pool.context, int32_t(unit));
         if (pool.remaining.fetch_sub(1) == 1 && pool.callerSleeping.load()) {
             std::lock_guard<std::mutex> lock(pool.mutex);
             pool.done.notify_one();
@@ -75,11 +78,15 @@ WorkerPool::~WorkerPool() {
 void runOnWorkers(WorkerPool& pool, int32_t units, void (*task)(void* context, int32_t unit),
                   void* context) {
     if (units <= 0) return;
+    // Closed first, under a number of its own: a helper still holding the last task's number
+    // must not claim a unit against the new count.
+    const uint32_t closed = taskOf(pool.work.load()) + 1;
+    pool.work.store(uint64_t(closed) << 32 | CLOSED);
     pool.task = task;
     pool.context = context;
     pool.units.store(units);
     pool.remaining.store(units);
-    const uint32_t number = taskOf(pool.work.load()) + 1;
+    const uint32_t number = closed + 1;
     pool.work.store(uint64_t(number) << 32);
     if (pool.sleepingHelpers.load() > 0) {
         std::lock_guard<std::mutex> lock(pool.mutex);

@@ -31,9 +31,9 @@ struct WorkerPool {
     std::condition_variable done;  // the caller waits here for claimed units
     // The task's number in the high half, the next unclaimed unit in the low half: a helper
     // that comes late to a task can't claim a unit of the next one.
-    std::atomic<uint64_t> work{0};
+    alignas(64) std::atomic<uint64_t> work{0};
     std::atomic<int32_t> units{0};
-    std::atomic<int32_t> remaining{0};
+    alignas(64) std::atomic<int32_t> remaining{0};
     std::atomic<int32_t> sleepingHelpers{0};
     std::atomic<bool> callerSleeping{false};
     std::atomic<bool> stopping{false};

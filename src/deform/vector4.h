@@ -57,6 +57,26 @@ inline void narrow(const Double4& d, Float4& f) {
     f = __builtin_convertvector(d, Float4);
 }
 
+// Lanes picked from a and b (0 to 3 from a, 4 to 7 from b).
+#if defined(__clang__)
+#define SHUFFLE4(a, b, i, j, k, l) __builtin_shufflevector(a, b, i, j, k, l)
+#else
+#define SHUFFLE4(a, b, i, j, k, l) __builtin_shuffle(a, b, Int4{i, j, k, l})
+#endif
+
+// Rows r0 .. r3 turned into columns c0 .. c3.
+inline void transpose(const Float4& r0, const Float4& r1, const Float4& r2, const Float4& r3,
+                      Float4& c0, Float4& c1, Float4& c2, Float4& c3) {
+    const Float4 t0 = SHUFFLE4(r0, r1, 0, 4, 1, 5);
+    const Float4 t1 = SHUFFLE4(r2, r3, 0, 4, 1, 5);
+    const Float4 t2 = SHUFFLE4(r0, r1, 2, 6, 3, 7);
+    const Float4 t3 = SHUFFLE4(r2, r3, 2, 6, 3, 7);
+    c0 = SHUFFLE4(t0, t1, 0, 1, 4, 5);
+    c1 = SHUFFLE4(t0, t1, 2, 3, 6, 7);
+    c2 = SHUFFLE4(t2, t3, 0, 1, 4, 5);
+    c3 = SHUFFLE4(t2, t3, 2, 3, 6, 7);
+}
+
 // Lanes that hold a finite number (x - x is 0 exactly then, and not a number otherwise).
 inline Int4 finiteLanes(const Float4& x) {
     return (x - x) == 0.0f;

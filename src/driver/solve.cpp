@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstddef>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "deform/bone_layout.h"
 
 namespace {
@@ -12,21 +16,23 @@ namespace {
 constexpr int32_t VERTEX_CHUNK = 256;
 
 // The matrix store's entries and viewport, widened once.
+// Each entry is in every lane, so that four vertices take it straight from memory.
 struct WindowTest {
-    double modelView[16];
-    double projection[16];
-    double left, bottom, width, height;
+    Double4 modelView[16];
+    Double4 projection[16];
+    Double4 left, bottom, width, height;
 };
 
 void prepareWindowTest(const MatrixStore& store, WindowTest& test) {
+    const auto all = [](double x, Double4& lanes) { lanes = Double4{x, x, x, x}; };
     for (int k = 0; k < 16; ++k) {
-        test.modelView[k] = store.modelView[k];
-        test.projection[k] = store.projection[k];
+        all(store.modelView[k], test.modelView[k]);
+        all(store.projection[k], test.projection[k]);
     }
-    test.left = store.viewport[0];
-    test.bottom = store.viewport[1];
-    test.width = store.viewport[2];
-    test.height = store.viewport[3];
+    all(store.viewport[0], test.left);
+    all(store.viewport[1], test.bottom);
+    all(store.viewport[2], test.width);
+    all(store.viewport[3], test.height);
 }
 
 // What the threads of one sweep share.
@@ -50,26 +56,73 @@ void fitBones(const Sweep& s, int32_t from, int32_t to) {
     }
 }
 
-// The goal sums of vertices from .. to - 1, layer after layer so that each vertex adds its
-// bones' goals in bone order.
-VECTOR_CLONES
-void sumGoals(const Sweep& s, int32_t from, int32_t to) {
+// Adds the goals of layer k's vertices listed from `it` to `end`.
+inline void sumLayer(const Sweep& s, int32_t k, const int32_t* it, const int32_t* end) {
     const BoneLayout& layout = *s.layout;
     const int32_t* const slotBegin = layout.slotBegin.data();
     const int32_t* const slotBone = layout.slotBone.data();
     const Float4* const slotRest = layout.slotRest.data();
+    for (; it != end; ++it) {
+        const int32_t v = *it;
+        const int32_t slot = slotBegin[v] + k;
+        addGoal(s.motions[slotBone[slot]], slotRest[slot], s.sums[v]);
+    }
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define AVX2_GOALS 1
+
+// addGoal in 256-bit registers, where the CPU has AVX2: the same operations, lane by lane.
+__attribute__((target("avx2"))) void sumLayerAvx2(const Sweep& s, int32_t k, const int32_t* it,
+                                                  const int32_t* end) {
+    const BoneLayout& layout = *s.layout;
+    const int32_t* const slotBegin = layout.slotBegin.data();
+    const int32_t* const slotBone = layout.slotBone.data();
+    const Float4* const slotRest = layout.slotRest.data();
+    for (; it != end; ++it) {
+        const int32_t v = *it;
+        const int32_t slot = slotBegin[v] + k;
+        const BoneMotion& motion = s.motions[slotBone[slot]];
+        if (motion.usable == 0) {
+            addGoal(motion, slotRest[slot], s.sums[v]);
+            continue;
+        }
+        const __m256d q = _mm256_cvtps_pd(__m128(slotRest[slot]));
+        __m256d goal = _mm256_mul_pd(__m256d(motion.column[0]), _mm256_permute4x64_pd(q, 0x00));
+        goal = _mm256_add_pd(
+            goal, _mm256_mul_pd(__m256d(motion.column[1]), _mm256_permute4x64_pd(q, 0x55)));
+        goal = _mm256_add_pd(
+            goal, _mm256_mul_pd(__m256d(motion.column[2]), _mm256_permute4x64_pd(q, 0xaa)));
+        goal = _mm256_add_pd(goal, __m256d(motion.centre));
+        const __m256d w = _mm256_permute4x64_pd(q, 0xff);
+        goal = _mm256_blend_pd(_mm256_mul_pd(goal, w), w, 0x8);
+        const __m256d total = _mm256_add_pd(goal, _mm256_cvtps_pd(__m128(s.sums[v])));
+        s.sums[v] = Float4(_mm256_cvtpd_ps(total));
+    }
+}
+#endif
+
+// The goal sums of vertices from .. to - 1, layer after layer so that each vertex adds its
+// bones' goals in bone order.
+void sumGoals(const Sweep& s, int32_t from, int32_t to) {
+    const BoneLayout& layout = *s.layout;
     for (int32_t v = from; v < to; ++v) s.sums[v] = Float4{0.0f, 0.0f, 0.0f, 0.0f};
+#if defined(AVX2_GOALS)
+    const bool avx2 = __builtin_cpu_supports("avx2");
+#endif
     const int32_t layers = int32_t(layout.layerBegin.size()) - 1;
     for (int32_t k = 0; k < layers; ++k) {
         const int32_t* const first = layout.layerVertex.data() + layout.layerBegin[size_t(k)];
         const int32_t* const last = layout.layerVertex.data() + layout.layerBegin[size_t(k) + 1];
-        const int32_t* it = std::lower_bound(first, last, from);
-        const int32_t* const end = std::lower_bound(it, last, to);
-        for (; it != end; ++it) {
-            const int32_t v = *it;
-            const int32_t slot = slotBegin[v] + k;
-            addGoal(s.motions[slotBone[slot]], slotRest[slot], s.sums[v]);
+        const int32_t* const begin = std::lower_bound(first, last, from);
+        const int32_t* const end = std::lower_bound(begin, last, to);
+#if defined(AVX2_GOALS)
+        if (avx2) {
+            sumLayerAvx2(s, k, begin, end);
+            continue;
         }
+#endif
+        sumLayer(s, k, begin, end);
     }
 }
 
@@ -80,16 +133,18 @@ VECTOR_CLONES
 void moveVertices(const Sweep& s, int32_t from, int32_t to) {
     const WindowTest& t = s.window;
     const int32_t* const handle = s.layout->handle.data();
+    const Double4 margin{SOLVE_BOTTOM_MARGIN, SOLVE_BOTTOM_MARGIN, SOLVE_BOTTOM_MARGIN,
+                         SOLVE_BOTTOM_MARGIN};
     for (int32_t v = from; v < to; v += 4) {
-        const Float4 s0 = s.sums[v], s1 = s.sums[v + 1], s2 = s.sums[v + 2], s3 = s.sums[v + 3];
-        const Float4 weight{s0[3], s1[3], s2[3], s3[3]};
+        Float4 x, y, z, weight;
+        transpose(s.sums[v], s.sums[v + 1], s.sums[v + 2], s.sums[v + 3], x, y, z, weight);
         const Int4 free = Int4{handle[v], handle[v + 1], handle[v + 2], handle[v + 3]} == 0;
         Int4 move = (weight != 0.0f) & free;
         if ((move[0] | move[1] | move[2] | move[3]) == 0) continue;
         const Float4 r = 1.0f / weight;
-        Float4 x = Float4{s0[0], s1[0], s2[0], s3[0]} * r;
-        Float4 y = Float4{s0[1], s1[1], s2[1], s3[1]} * r;
-        Float4 z = Float4{s0[2], s1[2], s2[2], s3[2]} * r;
+        x = x * r;
+        y = y * r;
+        z = z * r;
         if (!s.rawAverage) {
             x = x + s.shift[0];
             y = y + s.shift[1];
@@ -101,8 +156,8 @@ void moveVertices(const Sweep& s, int32_t from, int32_t to) {
             widen(x, dx);
             widen(y, dy);
             widen(z, dz);
-            const double* m = t.modelView;
-            const double* p = t.projection;
+            const Double4* m = t.modelView;
+            const Double4* p = t.projection;
             Double4 e[4];
             for (int i = 0; i < 4; ++i) {
                 e[i] = dx * m[i] + dy * m[4 + i] + dz * m[8 + i] + 1.0 * m[12 + i];
@@ -121,12 +176,17 @@ void moveVertices(const Sweep& s, int32_t from, int32_t to) {
             const Double4 wy = ny * t.height + t.bottom;
             const Double4 sx = wx / nz;
             const Double4 sy = wy / nz;
-            const Long4 inView = (c[3] != 0.0) & (sx > 0.0) & (sy > SOLVE_BOTTOM_MARGIN) &
-                                 (sx < t.width) & (sy < t.height);
+            const Long4 inView =
+                (c[3] != 0.0) & (sx > 0.0) & (sy > margin) & (sx < t.width) & (sy < t.height);
             move &= __builtin_convertvector(inView, Int4);
         }
+        // Back to one vertex a lane; those that stay keep their place.
+        const Float4 zero{0.0f, 0.0f, 0.0f, 0.0f};
+        Float4 q[4];
+        transpose(x, y, z, zero, q[0], q[1], q[2], q[3]);
         for (int j = 0; j < 4; ++j) {
-            if (move[j] != 0) s.positions[v + j] = Float4{x[j], y[j], z[j], 0.0f};
+            const Int4 keep = Int4{move[j], move[j], move[j], move[j]} == 0;
+            s.positions[v + j] = keep ? s.positions[v + j] : q[j];
         }
     }
 }

@@ -79,14 +79,19 @@ void layBones(Scene& scene, BoneLayout& layout) {
     const size_t memberCount = layout.memberVertex.size();
     layout.memberCurrent.resize(memberCount);
 
-    layout.largestFirst.resize(size_t(fitted));
-    for (int32_t j = 0; j < fitted; ++j) layout.largestFirst[size_t(j)] = j;
+    // An insertion sort: a scene has a handful of bones, and it allocates nothing.
     const std::vector<int32_t>& begin = layout.memberBegin;
-    std::stable_sort(layout.largestFirst.begin(), layout.largestFirst.end(),
-                     [&begin](int32_t a, int32_t b) {
-                         return begin[size_t(a) + 1] - begin[size_t(a)] >
-                                begin[size_t(b) + 1] - begin[size_t(b)];
-                     });
+    const auto size = [&begin](int32_t bone) {
+        return begin[size_t(bone) + 1] - begin[size_t(bone)];
+    };
+    layout.largestFirst.resize(size_t(fitted));
+    for (int32_t j = 0; j < fitted; ++j) {
+        int32_t k = j;
+        for (; k > 0 && size(layout.largestFirst[size_t(k) - 1]) < size(j); --k) {
+            layout.largestFirst[size_t(k)] = layout.largestFirst[size_t(k) - 1];
+        }
+        layout.largestFirst[size_t(k)] = j;
+    }
 
     // Each vertex's members, bone after bone: a counting sort of the member list.
     const size_t n = vertices.size();

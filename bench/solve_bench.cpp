@@ -1,134 +1,162 @@
-// One frame of the deformation solve (16 sweeps) on painted grids of growing size, under the
-// start camera of the show, with one handle pulled away from its rest place.
+// One frame of the deformation solve (16 sweeps), beside the solve as it stood before its data
+// were laid out for vector units and threads (reference_solve.cpp), in the same run: on painted
+// grids of growing size under the start camera of the show with one handle pulled away from its
+// rest place, and on the demo show's meshes under their scripts.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 
-#include "deform/shape_matching.h"
+#include "driver/driver_state.h"
+#include "driver/keyframes.h"
+#include "driver/load_scene.h"
 #include "driver/solve.h"
+#include "painted_scene.h"
 #include "platform/sdl_platform.h"
+#include "reference_solve.h"
 #include "render/camera.h"
 #include "render/matrix_store.h"
 #include "scene/show_facts.h"
 
 namespace {
 
-constexpr int32_t PICTURE_WIDTH = 640;
-constexpr int32_t PICTURE_HEIGHT = 400;
-
-// Columns and rows of a grid with about `count` vertices and the picture's proportions.
-void gridShape(int count, int& columns, int& rows) {
-    columns = int(std::lround(std::sqrt(double(count) * PICTURE_WIDTH / PICTURE_HEIGHT)));
-    rows = (count + columns - 1) / columns;
-}
-
-// Eight bones in a 4 x 2 layout, each reaching a fifth of a cell into its neighbours, painted
-// with a gradient so that members carry different weights.
-ImagePtr paintBone(int bone) {
-    ImagePtr mask(createImage(1, PICTURE_WIDTH, PICTURE_HEIGHT));
-    const int cellW = PICTURE_WIDTH / 4;
-    const int cellH = PICTURE_HEIGHT / 2;
-    const int left = (bone % 4) * cellW - cellW / 5;
-    const int right = (bone % 4 + 1) * cellW + cellW / 5;
-    const int top = (bone / 4) * cellH - cellH / 5;
-    const int bottom = (bone / 4 + 1) * cellH + cellH / 5;
-    for (int y = 0; y < PICTURE_HEIGHT; ++y) {
-        for (int x = 0; x < PICTURE_WIDTH; ++x) {
-            if (x < left || x >= right || y < top || y >= bottom) continue;
-            mask->rows[y][x] = static_cast<unsigned char>(60 + (x - left) * 195 / (right - left));
-        }
-    }
-    return mask;
-}
-
-std::unique_ptr<Scene> paintedScene(int count) {
-    auto scene = std::make_unique<Scene>();
-    int columns = 0, rows = 0;
-    gridShape(count, columns, rows);
-    std::vector<MeshVertex>& vertices = scene->mesh.vertices;
-    vertices.resize(size_t(count));
-    const float stepX = float(PICTURE_WIDTH - 1) / float(columns - 1);
-    const float stepY = float(PICTURE_HEIGHT - 1) / float(rows - 1);
-    for (int i = 0; i < count; ++i) {
-        MeshVertex& v = vertices[size_t(i)];
-        v.restPos = Vec3f{float(i % columns) * stepX, float(i / columns) * stepY, 0.0f};
-        v.pos = v.restPos;
-    }
-    Vec3f centre{0.0f, 0.0f, 0.0f};
-    for (const MeshVertex& v : vertices) {
-        centre.x += v.restPos.x;
-        centre.y += v.restPos.y;
-    }
-    scene->mesh.centre.restPos = Vec3f{centre.x / float(count), centre.y / float(count), 0.0f};
-    scene->boneCount = 8;
-    for (int b = 0; b < 8; ++b) {
-        scene->boneMasks.push_back(paintBone(b));
-        scene->boneVertices.emplace_back();
-        collectBoneVertices(vertices, *scene->boneMasks.back(), scene->boneVertices.back());
-        scene->boneMemberValues.emplace_back();
-        collectMemberMaskValues(vertices, scene->boneVertices.back(), *scene->boneMasks.back(),
-                                scene->boneMemberValues.back());
-    }
-    // The handle: a corner dragged out and towards the viewer.
-    vertices[0].isHandle = 1;
-    vertices[0].pos = Vec3f{-40.0f, -25.0f, 30.0f};
-    return scene;
-}
-
-// The show's matrices for this mesh: a real GL context, the start camera, read back as the
-// frame loop does.
-MatrixStore startCameraMatrices(const Mesh& mesh) {
+void openGl() {
     static bool open = false;
+    if (open) return;
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
     static SdlPlatform platform(depthBits);
-    if (!open) {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        if (!platform.createGlWindow("kelvaro bench", windowWidth, windowHeight, colorBits,
-                                     false)) {
-            std::fprintf(stderr, "no GL context for the benchmark\n");
-            std::exit(1);
-        }
-        open = true;
+    if (!platform.createGlWindow("kelvaro bench", windowWidth, windowHeight, colorBits, false)) {
+        std::fprintf(stderr, "no GL context for the benchmark\n");
+        std::exit(1);
     }
-    setupCamera(mesh, startFov, startDx, startDy, startDz, eyeOffset, eyeOffset, eyeOffset, startRa,
-                startRb, windowWidth, windowHeight);
+    open = true;
+}
+
+// The show's matrices for this mesh: a real GL context, the camera, read back as the frame loop
+// does.
+MatrixStore cameraMatrices(const Mesh& mesh, float fov, float dx, float dy, float dz, float ra,
+                           float rb) {
+    openGl();
+    setupCamera(mesh, fov, dx, dy, dz, eyeOffset, eyeOffset, eyeOffset, ra, rb, windowWidth,
+                windowHeight);
     MatrixStore store{};
     readMatrixStore(store);
     return store;
 }
 
-// range(1) = 0 drops the loader's cached mask values, so that every sweep searches the masks.
+// threads 0 runs the reference solve; otherwise the solve on that many threads (at most the
+// cores).
+void runFrames(benchmark::State& state, Scene& scene, const MatrixStore& store, int threads) {
+    SolveWorkers workers;
+    workers.threads = threads;
+    Vec3f drift{0.0f, 0.0f, 0.0f};
+    auto frame = [&] {
+        if (threads == 0) {
+            reference::solveDeformation(scene, drift, false, store);
+        } else {
+            solveDeformation(scene, drift, false, store, workers);
+        }
+        recentreDepth(scene, drift);
+    };
+    // A few frames first, so that the measured ones see a mesh that is already following.
+    for (int k = 0; k < 3; ++k) frame();
+    for (auto _ : state) {
+        frame();
+        benchmark::DoNotOptimize(scene.mesh.vertices.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(scene.mesh.vertices.size()));
+}
+
+// range(2) = 0 drops the loader's cached mask values, so that the masks are searched.
 void BM_SolveFrame(benchmark::State& state) {
     const int count = int(state.range(0));
     std::unique_ptr<Scene> scene = paintedScene(count);
-    if (state.range(1) == 0) scene->boneMemberValues.clear();
-    const MatrixStore store = startCameraMatrices(scene->mesh);
-    Vec3f drift{0.0f, 0.0f, 0.0f};
-    // A few frames first, so that the measured ones see a mesh that is already following.
-    for (int frame = 0; frame < 3; ++frame) {
-        solveDeformation(*scene, drift, false, store);
-        recentreDepth(*scene, drift);
-    }
-    for (auto _ : state) {
-        solveDeformation(*scene, drift, false, store);
-        recentreDepth(*scene, drift);
-        benchmark::DoNotOptimize(scene->mesh.vertices.data());
-        benchmark::ClobberMemory();
-    }
+    if (state.range(2) == 0) scene->boneMemberValues.clear();
+    const MatrixStore store =
+        cameraMatrices(scene->mesh, startFov, startDx, startDy, startDz, startRa, startRb);
+    runFrames(state, *scene, store, int(state.range(1)));
     size_t members = 0;
     for (const auto& list : scene->boneVertices) members += list.size();
     state.counters["members"] = double(members);
-    state.SetItemsProcessed(state.iterations() * int64_t(count));
+}
+
+// The demo show, loaded once; each slot with its script's first handle in place.
+struct DemoShow {
+    DriverState state;
+    std::vector<MeshVertex> start[sceneSlotCount];
+    MatrixStore matrices[sceneSlotCount];
+};
+
+DemoShow* demoShow() {
+    static std::unique_ptr<DemoShow> show;
+    static bool tried = false;
+    if (tried) return show.get();
+    tried = true;
+    const std::string folder = KELVARO_SHOW_DIR;
+    if (!std::ifstream(folder + "/.complete").good()) return nullptr;
+    openGl();
+    show = std::make_unique<DemoShow>();
+    DriverState& state = show->state;
+    initDriverState(state, true);
+    // The loader reads the slot folders from the working directory, as the show does.
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    std::filesystem::current_path(folder, error);
+    if (error) return nullptr;
+    state.keyframeCount = readKeyframes(keyframeFileName, state.keyframes);
+    int32_t textures = 0;
+    for (int slot = 0; slot < sceneSlotCount; ++slot) {
+        const SceneSlotConfig& config = sceneSlots[slot];
+        loadScene(state.scenes[slot], config.directory, config.boneCount, config.appendMirror,
+                  textures);
+    }
+    std::filesystem::current_path(here, error);
+    for (int slot = 0; slot < sceneSlotCount; ++slot) {
+        for (const Keyframe& row : state.keyframes) {
+            if (row.scene != slot) continue;
+            state.showTime = row.time + 0.01f;
+            applyKeyframesStepA(state);
+            applyKeyframesStepB(state);
+            break;
+        }
+        Scene& scene = state.scenes[slot];
+        show->start[slot] = scene.mesh.vertices;
+        show->matrices[slot] =
+            cameraMatrices(scene.mesh, state.fov, state.dx, state.dy, state.dz, state.ra, state.rb);
+    }
+    return show.get();
+}
+
+void BM_DemoSlot(benchmark::State& state) {
+    DemoShow* show = demoShow();
+    if (show == nullptr) {
+        state.SkipWithError("no demo show: build the show_content target first");
+        return;
+    }
+    const int slot = int(state.range(0));
+    Scene& scene = show->state.scenes[slot];
+    scene.mesh.vertices = show->start[slot];
+    runFrames(state, scene, show->matrices[slot], int(state.range(1)));
 }
 
 }  // namespace
 
 BENCHMARK(BM_SolveFrame)
-    ->ArgNames({"vertices", "cached"})
-    ->ArgsProduct({{1000, 10000, 100000}, {1}})
-    ->Args({10000, 0})
-    ->Unit(benchmark::kMillisecond);
+    ->ArgNames({"vertices", "threads", "cached"})
+    ->ArgsProduct({{1000, 10000, 100000}, {0, 1, 2}, {1}})
+    ->Args({10000, 1, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+BENCHMARK(BM_DemoSlot)
+    ->ArgNames({"slot", "threads"})
+    ->ArgsProduct({{1, 2, 3, 4}, {0, 1, 2}})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -98,6 +98,15 @@ void collectBoneVertices(const std::vector<MeshVertex>& vertices, const Image& m
     }
 }
 
+bool flatBone(const std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members) {
+    if (members.empty()) return false;
+    const float depth = vertices[size_t(members[0])].restPos.z;
+    for (const int32_t i : members) {
+        if (!(vertices[size_t(i)].restPos.z == depth)) return false;
+    }
+    return true;
+}
+
 int maskWeight(const MeshVertex& vertex, const Image& mask) {
     return maskValue(vertex, mask);
 }
@@ -137,6 +146,7 @@ void matchBone(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& me
     const float k = float(1.0 / double(total));
     const float m0x = k * u0x, m0y = k * u0y, m0z = k * u0z;
     const float mx = k * ux, my = k * uy, mz = k * uz;
+    const bool flat = flatBone(vertices, members);
 
     // Covariance of rest offsets (rows) against current offsets (columns): each product is
     // rounded to float before it is summed in double.
@@ -147,7 +157,7 @@ void matchBone(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& me
         if (!(w > 0.0f)) continue;
         const float qx = vertex.restPos.x - m0x;
         const float qy = vertex.restPos.y - m0y;
-        const float qz = vertex.restPos.z - m0z;
+        const float qz = flat ? 0.0f : vertex.restPos.z - m0z;
         const float px = vertex.pos.x - mx;
         const float py = vertex.pos.y - my;
         const float pz = vertex.pos.z - mz;

@@ -19,6 +19,11 @@ void collectBoneVertices(const std::vector<MeshVertex>& vertices, const Image& m
 // The mask value (0..255) that shapeMatchBone uses for a vertex.
 int maskWeight(const MeshVertex& vertex, const Image& mask);
 
+// Whether every member in `members` has the same restPos.z. Then the rest offsets' z is exactly
+// 0: the float rest centroid's z can come out an ulp away from the shared depth, and the tiny
+// third covariance row that follows would turn the rank-two fit into a reflection.
+bool flatBone(const std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members);
+
 // Adds one bone's weighted goal positions into its members' goalSum and weightSum.
 void shapeMatchBone(std::vector<MeshVertex>& vertices, const std::vector<int32_t>& members,
                     const Image& mask);

@@ -8,6 +8,7 @@
 
 #include "driver/keyframe.h"
 #include "driver/show_clock.h"
+#include "driver/solve_workers.h"
 #include "driver/studio_state.h"
 #include "scene/records.h"
 #include "scene/show_facts.h"
@@ -32,6 +33,7 @@ struct DriverState {
     double pickDepth;             // window depth of the vertex found by the last pick
     std::FILE* console = stdout;  // where the console lines go; start-up leaves it as it is
     Studio studio;                // the authoring tool's transport, heads-up line and preview
+    SolveWorkers solveWorkers;    // the solve's threads and lists, for the whole run
 };
 
 // Fills `state` with the start values of a run in the given set-up (scenes empty, no rows).

@@ -60,7 +60,7 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
                     state.oz, state.ra, state.rb, windowWidth, windowHeight);
         readMatrixStore(matrices);
         if (scene.boneCount != 0) {
-            solveDeformation(scene, state.drift, state.rawAverage, matrices);
+            solveDeformation(scene, state.drift, state.rawAverage, matrices, state.solveWorkers);
             recentreDepth(scene, state.drift);
             drawMesh(scene.mesh, scene.texWidth, scene.texHeight, scene.meshTexture);
         }

@@ -1,0 +1,84 @@
+// A scene's bones laid out for one frame of the solve: what stays fixed over the frame's sweeps
+// (weights, rest centroids and rest offsets) is worked out once, in arrays that the per-sweep
+// fits and goal sums read in order.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "deform/vector4.h"
+#include "scene/records.h"
+
+// One bone's rigid motion in the current sweep.
+struct alignas(64) BoneMotion {
+    Double4 column[3];  // R's columns (R[0][j], R[1][j], R[2][j], 0)
+    Double4 centre;     // the current centroid m, widened; lane 3 is 0
+    Float4 centref;     // m; lane 3 is 0
+    int32_t usable;     // 1: R is a rotation; 0: the bone only pulls its members along
+};
+
+// Only members of positive weight take part in a fit; they are listed bone after bone, each
+// bone's in member order. A bone of no positive weight has no entries at all.
+struct BoneLayout {
+    // Per fitted bone, in bone order; `memberBegin` has one entry more.
+    std::vector<int32_t> memberBegin;
+    std::vector<float> scale;           // k = 1 / W
+    std::vector<int32_t> largestFirst;  // the fitted bones by member count, for sharing out
+    // Per member.
+    std::vector<int32_t> memberVertex;
+    std::vector<float> memberWeight;
+    std::vector<Float4> memberWeightedRest;  // (qx w, qy w, qz w, 0), rounded in float
+    std::vector<Float4> memberRest;          // (qx, qy, qz, w)
+    std::vector<Float4> memberCurrent;       // curOffset, written by the last sweep's fit
+    // Per vertex, the members it is, bone after bone: `slotBegin` has one entry more than the
+    // mesh has vertices.
+    std::vector<int32_t> slotBegin;
+    std::vector<int32_t> slotBone;
+    std::vector<int32_t> slotMember;
+    std::vector<Float4> slotRest;  // (qx, qy, qz, w)
+    // Layer k lists, in ascending order, the vertices that are a member at least k + 1 times:
+    // adding layer after layer adds each vertex's goals in bone order, and a pass over one
+    // layer takes every vertex once, without a loop of its own per vertex.
+    std::vector<int32_t> layerBegin;
+    std::vector<int32_t> layerVertex;
+    // Per vertex, 1 for a handle; padded with handles to a multiple of 4 vertices.
+    std::vector<int32_t> handle;
+    // Working lists of the lay-out.
+    std::vector<uint8_t> values;
+    std::vector<int32_t> cursor;
+};
+
+// Lays out the bones that the solve runs for `scene`, and stores into the vertices what the
+// bone steps of every sweep of the frame would store alike: each member's `weight` and, for
+// members of positive weight, `restOffset`. The lists keep their storage between frames.
+void layBones(Scene& scene, BoneLayout& layout);
+
+// The motion of fitted bone `bone` for the positions `positions` (x, y, z, 0 per vertex). With
+// `keepOffsets` the members' current offsets are kept in `memberCurrent`.
+void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool keepOffsets,
+             BoneMotion& motion);
+
+// Adds the goal that `motion` gives a member with rest slot `rest` (qx, qy, qz, w) into `sum`
+// (goalSum x, y, z and weightSum): the goal in double, times w, added to the sum in double and
+// rounded to float; translation only without a rotation, in float. A float sum rounded through
+// double is the float sum, so both cases add the same way.
+inline void addGoal(const BoneMotion& motion, const Float4& rest, Float4& sum) {
+    if (motion.usable != 0) {
+        Double4 q;
+        widen(rest, q);
+        Double4 goal = motion.column[0] * q[0];
+        goal = goal + motion.column[1] * q[1];
+        goal = goal + motion.column[2] * q[2];
+        goal = goal + motion.centre;
+        goal = goal * q[3];
+        goal[3] = q[3];
+        Double4 total;
+        widen(sum, total);
+        total = goal + total;
+        narrow(total, sum);
+    } else {
+        Float4 goal = (rest + motion.centref) * rest[3];
+        goal[3] = rest[3];
+        sum = sum + goal;
+    }
+}

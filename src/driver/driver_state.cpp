@@ -18,6 +18,8 @@ void initDriverState(DriverState& state, bool showMode) {
     state.frameTime = 0.0f;
     state.clock = ShowClock{0, 1.0, 0.0};
     state.pickDepth = 0.0;
+    state.simulateOnly = false;
+    state.showViewportForSolve = false;
 }
 
 void setCameraStartValues(DriverState& state) {

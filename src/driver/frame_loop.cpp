@@ -44,8 +44,10 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
     if (!state.running) {
         outcome = FrameOutcome::Escaped;
     } else {
-        drawBackground(state.scenes[state.currentScene].backgroundTexture,
-                       (state.showTime - fadeStart) * fadeRate, windowWidth, windowHeight);
+        if (!state.simulateOnly) {
+            drawBackground(state.scenes[state.currentScene].backgroundTexture,
+                           (state.showTime - fadeStart) * fadeRate, windowWidth, windowHeight);
+        }
         if (state.playback) {
             if (state.showTime > endOfShow) return FrameOutcome::ShowEnded;
         } else {
@@ -55,12 +57,20 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
         setupCamera(scene.mesh, state.fov, state.dx, state.dy, state.dz, state.ox, state.oy,
                     state.oz, state.ra, state.rb, windowWidth, windowHeight);
         readMatrixStore(matrices);
+        if (state.showViewportForSolve) {
+            matrices.viewport[0] = 0;
+            matrices.viewport[1] = 0;
+            matrices.viewport[2] = windowWidth;
+            matrices.viewport[3] = windowHeight;
+        }
         if (scene.boneCount != 0) {
             solveDeformation(scene, state.drift, state.rawAverage, matrices);
             recentreDepth(scene, state.drift);
-            drawMesh(scene.mesh, scene.texWidth, scene.texHeight, scene.meshTexture);
+            if (!state.simulateOnly) {
+                drawMesh(scene.mesh, scene.texWidth, scene.texHeight, scene.meshTexture);
+            }
         }
-        presentFrame(platform);
+        if (!state.simulateOnly) presentFrame(platform);
     }
 
     const double seconds = readShowClock(platform, state.clock);

@@ -67,7 +67,7 @@ bool CapturePlatform::musicPlay(bool) {
 bool CapturePlatform::pumpMessages() {
     if (frameAtPump_ == frame_) ++frame_;
     frameAtPump_ = frame_;
-    showProgress(progress_, encoder_.framesWritten());
+    showProgress(progress_, encoder_.framesWritten(), frame_, span_.firstFrame);
     if (stopping() || frame_ >= span_.endFrame) return false;
     simulateOnly_ = frame_ < span_.firstFrame;
     return true;
@@ -107,7 +107,7 @@ void CapturePlatform::sleepMilliseconds(int) {
             captureFrame();
             heldReadBack_ = true;
         }
-        showProgress(progress_, encoder_.framesWritten());
+        showProgress(progress_, encoder_.framesWritten(), frame_, span_.firstFrame);
     }
     ++frame_;
 }

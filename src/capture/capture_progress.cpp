@@ -15,6 +15,7 @@ void startProgress(CaptureProgress& progress, std::FILE* out, bool terminal, int
     progress.total = total;
     progress.start = std::chrono::steady_clock::now();
     progress.lastDrawn = progress.start;
+    progress.started = false;
     progress.drawn = false;
 }
 
@@ -34,18 +35,29 @@ std::string clockText(double seconds) {
     return text;
 }
 
-void showProgress(CaptureProgress& progress, int64_t done) {
+void showProgress(CaptureProgress& progress, int64_t done, int64_t frame, int64_t firstFrame) {
     if (!progress.terminal) return;
     const auto now = std::chrono::steady_clock::now();
+    if (!progress.started && done > 0) {
+        progress.started = true;
+        progress.firstDone = now;
+        progress.doneAtFirst = done;
+    }
     if (progress.drawn && now - progress.lastDrawn < std::chrono::milliseconds(100)) return;
     progress.lastDrawn = now;
     progress.drawn = true;
-    const double elapsed = progressSeconds(progress);
+    if (!progress.started) {
+        std::fprintf(progress.out, "\rworking out the frames before the span: %lld of %lld\033[K",
+                     (long long)frame, (long long)firstFrame);
+        std::fflush(progress.out);
+        return;
+    }
     const double share = progress.total > 0 ? double(done) / double(progress.total) : 0.0;
-    const int filled = int(share * BAR_WIDTH);
+    const int filled = std::min(BAR_WIDTH, int(share * BAR_WIDTH));
     std::string bar(size_t(filled), '#');
     bar.append(size_t(BAR_WIDTH - filled), '.');
-    const double rate = elapsed > 0.0 ? double(done) / elapsed : 0.0;
+    const double elapsed = std::chrono::duration<double>(now - progress.firstDone).count();
+    const double rate = elapsed > 0.5 ? double(done - progress.doneAtFirst) / elapsed : 0.0;
     const std::string left =
         rate > 0.0 ? clockText(double(progress.total - done) / rate) : std::string("?");
     std::fprintf(progress.out, "\r[%s] %lld/%lld frames  %.1f frames/s  %s left\033[K", bar.c_str(),

@@ -13,13 +13,17 @@ struct CaptureProgress {
     int64_t total = 0;      // frames to capture
     std::chrono::steady_clock::time_point start;
     std::chrono::steady_clock::time_point lastDrawn;
+    std::chrono::steady_clock::time_point firstDone;  // speed and time left count from here
+    int64_t doneAtFirst = 0;
+    bool started = false;
     bool drawn = false;
 };
 
 void startProgress(CaptureProgress& progress, std::FILE* out, bool terminal, int64_t total);
 
-// Redraws the bar, at most ten times a second.
-void showProgress(CaptureProgress& progress, int64_t done);
+// Redraws the bar, at most ten times a second. Before the span only the frames worked out on
+// the way to it (`frame` of `firstFrame`) are shown.
+void showProgress(CaptureProgress& progress, int64_t done, int64_t frame, int64_t firstFrame);
 
 // Takes the bar off the line and prints `line` in its place.
 void endProgress(CaptureProgress& progress, const std::string& line);

@@ -47,8 +47,10 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
     if (!state.running) {
         outcome = FrameOutcome::Escaped;
     } else {
-        drawBackground(state.scenes[state.currentScene].backgroundTexture,
-                       (state.showTime - fadeStart) * fadeRate, windowWidth, windowHeight);
+        if (!state.simulateOnly) {
+            drawBackground(state.scenes[state.currentScene].backgroundTexture,
+                           (state.showTime - fadeStart) * fadeRate, windowWidth, windowHeight);
+        }
         if (state.playback) {
             // The studio's preview of the script never closes the tool.
             if (state.showTime > endOfShow && !state.studio.preview) return FrameOutcome::ShowEnded;
@@ -59,13 +61,23 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
         setupCamera(scene.mesh, state.fov, state.dx, state.dy, state.dz, state.ox, state.oy,
                     state.oz, state.ra, state.rb, windowWidth, windowHeight);
         readMatrixStore(matrices);
+        if (state.showViewportForSolve) {
+            matrices.viewport[0] = 0;
+            matrices.viewport[1] = 0;
+            matrices.viewport[2] = windowWidth;
+            matrices.viewport[3] = windowHeight;
+        }
         if (scene.boneCount != 0) {
             solveDeformation(scene, state.drift, state.rawAverage, matrices, state.solveWorkers);
             recentreDepth(scene, state.drift);
-            drawMesh(scene.mesh, scene.texWidth, scene.texHeight, scene.meshTexture);
+            if (!state.simulateOnly) {
+                drawMesh(scene.mesh, scene.texWidth, scene.texHeight, scene.meshTexture);
+            }
         }
-        drawStudioHeadsUp(state);
-        presentFrame(platform);
+        if (!state.simulateOnly) {
+            drawStudioHeadsUp(state);
+            presentFrame(platform);
+        }
     }
 
     if (state.studio.enabled) {

@@ -159,3 +159,24 @@ TEST_F(FrameLoop, TheBackgroundOfAFrameIsTheSlotBeforeTheTimeTests) {
     frameAt(20.6);
     expectCentre(1);
 }
+
+TEST_F(FrameLoop, ACaptureFrameSolvesOnTheShowsViewportAndASimulatedOneDrawsNothing) {
+    state.playback = true;
+    state.showViewportForSolve = true;
+    glViewport(0, 0, 640, 360);  // a capture drawing at another size
+    EXPECT_EQ(frameAt(30.0), FrameOutcome::Continue);
+    EXPECT_EQ(matrices.viewport[2], windowWidth);
+    EXPECT_EQ(matrices.viewport[3], windowHeight);
+    EXPECT_EQ(platform.swaps, 1);
+    resetViewport();
+
+    glClearColor(0.5f, 0.25f, 0.75f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 0);
+    state.simulateOnly = true;
+    EXPECT_EQ(frameAt(30.5), FrameOutcome::Continue);
+    EXPECT_EQ(platform.swaps, 1);
+    const Pixel p = readPixel(640, 360);
+    EXPECT_NEAR(p.r, 128, 1);
+    EXPECT_NEAR(p.b, 191, 1);
+}

@@ -1,0 +1,8 @@
+// Filters a supersampled picture down: every output pixel is the mean of its k x k block.
+#pragma once
+
+#include <cstdint>
+
+// `in` holds (width * k) x (height * k) RGBA pixels, `out` width x height; rows packed, in the
+// same order (either end first). Rounds to nearest.
+void boxFilterDown(const uint8_t* in, int width, int height, int k, uint8_t* out);

@@ -1,0 +1,32 @@
+// The command line of kelvaro-capture.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CaptureOptions {
+    int framesPerSecond = 60;
+    int width = 1280;
+    int height = 720;
+    int supersample = 1;       // drawn this many times larger each way, then filtered down
+    double fromSeconds = 0.0;  // show time of the first captured frame
+    double toSeconds = -1.0;   // end of the span; negative: the end of the show
+    std::string outputPath;
+};
+
+enum class CaptureCommand {
+    Capture,  // the options are complete
+    Help,     // print the usage and stop
+    Bad,      // the reason is in the error text; exit code 2
+};
+
+constexpr int MAX_CAPTURE_WIDTH = 3840;
+constexpr int MAX_CAPTURE_HEIGHT = 2160;
+constexpr int MAX_CAPTURE_FPS = 240;
+constexpr int MAX_SUPERSAMPLE = 4;
+
+// `arguments` leaves out the program name.
+CaptureCommand parseCaptureOptions(const std::vector<std::string>& arguments,
+                                   CaptureOptions& options, std::string& error);
+
+const char* captureUsage();

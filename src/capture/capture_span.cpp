@@ -1,0 +1,46 @@
+#include "capture/capture_span.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "scene/show_facts.h"
+
+namespace {
+
+// The first frame at or after `seconds`; a time given in decimals lands a hair off a frame.
+int64_t frameAtOrAfter(double seconds, int fps) {
+    return int64_t(std::ceil(seconds * fps - 1e-6));
+}
+
+}  // namespace
+
+int64_t wholeRunFrames(int fps) {
+    // The same arithmetic as the frame loop's: the show time of a frame is rounded to float
+    // before the test against the end, the hold is measured in doubles from a float start.
+    int64_t ended = 0;
+    while (!(float(double(ended) / fps) > endOfShow)) ++ended;
+    // The closing picture is presented in frame `ended`; the hold starts on the next one.
+    const int64_t holdStart = ended + 1;
+    const double holdStartSeconds = double(float(double(holdStart) / fps));
+    int64_t frame = holdStart;
+    while (double(frame) / fps - holdStartSeconds < closingHold) ++frame;
+    return frame;
+}
+
+bool captureSpan(const CaptureOptions& options, CaptureSpan& span, std::string& error) {
+    const int fps = options.framesPerSecond;
+    const int64_t whole = wholeRunFrames(fps);
+    span.firstFrame = frameAtOrAfter(options.fromSeconds, fps);
+    span.endFrame = whole;
+    if (options.toSeconds >= 0.0 && frameAtOrAfter(options.toSeconds, fps) < whole)
+        span.endFrame = frameAtOrAfter(options.toSeconds, fps);
+    if (span.firstFrame >= span.endFrame) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "the span holds no frame: the run ends at %.3f s of show time",
+                      double(whole) / fps);
+        error = text;
+        return false;
+    }
+    return true;
+}

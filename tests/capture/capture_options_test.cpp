@@ -1,0 +1,111 @@
+// The capture's command line and the frames it keeps.
+#include "capture/capture_options.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "capture/capture_span.h"
+
+namespace {
+
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> list;
+    for (std::string word; in >> word;) list.push_back(word);
+    return list;
+}
+
+}  // namespace
+
+TEST(CaptureOptions, CommandLinesGiveTheirOptionsOrAReason) {
+    struct Case {
+        const char* line;
+        CaptureCommand command;
+        int fps, width, height, supersample;
+        double from, to;
+        const char* output;  // or a word of the reason for a bad line
+    };
+    const Case cases[] = {
+        {"out.mp4", CaptureCommand::Capture, 60, 1280, 720, 1, 0.0, -1.0, "out.mp4"},
+        {"--fps 25 --size 1920x1080 --supersample 3 --from 1.5 --to 9 a.mp4",
+         CaptureCommand::Capture, 25, 1920, 1080, 3, 1.5, 9.0, "a.mp4"},
+        {"--fps=30 --size=3840x2160 -- -x.mp4", CaptureCommand::Capture, 30, 3840, 2160, 1, 0.0,
+         -1.0, "-x.mp4"},
+        {"out.mp4 --help", CaptureCommand::Help, 0, 0, 0, 0, 0, 0, ""},
+        {"", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "no output"},
+        {"a.mp4 b.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "only one"},
+        {"--fps 0 a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "--fps"},
+        {"--fps 241 a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "--fps"},
+        {"--fps 29.97 a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "--fps"},
+        {"--size 1280x800 a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "16:9"},
+        {"--size 7680x4320 a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "3840x2160"},
+        {"--size 16x9 a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "even"},
+        {"--size 1280 a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "--size"},
+        {"--supersample 5 a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "--supersample"},
+        {"--from -1 a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "--from"},
+        {"--to nan a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "--to"},
+        {"--from 5 --to 5 a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "after --from"},
+        {"a.mp4 --to", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "needs a value"},
+        {"--speed 2 a.mp4", CaptureCommand::Bad, 0, 0, 0, 0, 0, 0, "unknown option --speed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        CaptureOptions options;
+        std::string error;
+        const CaptureCommand command = parseCaptureOptions(words(c.line), options, error);
+        ASSERT_EQ(command, c.command) << error;
+        if (command == CaptureCommand::Bad) {
+            EXPECT_NE(error.find(c.output), std::string::npos) << error;
+        } else if (command == CaptureCommand::Capture) {
+            EXPECT_EQ(options.framesPerSecond, c.fps);
+            EXPECT_EQ(options.width, c.width);
+            EXPECT_EQ(options.height, c.height);
+            EXPECT_EQ(options.supersample, c.supersample);
+            EXPECT_EQ(options.fromSeconds, c.from);
+            EXPECT_EQ(options.toSeconds, c.to);
+            EXPECT_EQ(options.outputPath, c.output);
+        }
+    }
+}
+
+TEST(CaptureSpan, SpansCountFramesOfTheRunAndEndWithTheClosingHold) {
+    // A whole run: the first frame past 87 s presents the closing picture, then two seconds of
+    // clock steps hold it (87.0 s itself is not past the end).
+    EXPECT_EQ(wholeRunFrames(10), 871 + 1 + 20);
+    EXPECT_EQ(wholeRunFrames(60), 5221 + 1 + 120);
+    EXPECT_EQ(wholeRunFrames(30), 2611 + 1 + 60);
+
+    struct Case {
+        int fps;
+        double from, to;
+        bool ok;
+        int64_t first, end;
+    };
+    const Case cases[] = {
+        {60, 0.0, -1.0, true, 0, 5342},
+        {60, 20.0, 23.0, true, 1200, 1380},
+        {30, 0.1, 0.2, true, 3, 6},          // decimal seconds a hair off a frame
+        {25, 1.01, 1.05, true, 26, 27},      // between frames: the next one
+        {10, 80.0, 1000.0, true, 800, 892},  // cut at the end of the run
+        {10, 89.1, -1.0, true, 891, 892},    // the last held frame alone
+        {10, 89.2, -1.0, false, 0, 0},
+        {60, 1.001, 1.01, false, 0, 0},  // no frame starts in the span
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fps << " fps " << c.from << " to " << c.to);
+        CaptureOptions options;
+        options.framesPerSecond = c.fps;
+        options.fromSeconds = c.from;
+        options.toSeconds = c.to;
+        CaptureSpan span;
+        std::string error;
+        ASSERT_EQ(captureSpan(options, span, error), c.ok) << error;
+        if (!c.ok) {
+            EXPECT_NE(error.find("no frame"), std::string::npos) << error;
+            continue;
+        }
+        EXPECT_EQ(span.firstFrame, c.first);
+        EXPECT_EQ(span.endFrame, c.end);
+    }
+}

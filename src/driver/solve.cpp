@@ -153,6 +153,18 @@ void moveVertices(const Sweep& s, int32_t from, int32_t to) {
             z = z + s.shift[2];
         }
         move &= finiteLanes(x) & finiteLanes(y) & finiteLanes(z);
+        // Back to one vertex a lane. A vertex whose new place has the bits of its old one ends
+        // up the same whether it moves or not, so the window need not decide: once a mesh has
+        // settled that is nearly every vertex, and the projection and its divisions are most of
+        // this loop.
+        const Float4 zero{0.0f, 0.0f, 0.0f, 0.0f};
+        Float4 q[4];
+        transpose(x, y, z, zero, q[0], q[1], q[2], q[3]);
+        for (int j = 0; j < 4; ++j) {
+            const Int4 same = Int4(q[j]) == Int4(s.positions[v + j]);
+            if (same[0] & same[1] & same[2]) move[j] = 0;
+        }
+        if ((move[0] | move[1] | move[2] | move[3]) == 0) continue;
         if (!s.rawAverage) {
             Double4 dx, dy, dz;
             widen(x, dx);
@@ -182,10 +194,7 @@ void moveVertices(const Sweep& s, int32_t from, int32_t to) {
                 (c[3] != 0.0) & (sx > 0.0) & (sy > margin) & (sx < t.width) & (sy < t.height);
             move &= __builtin_convertvector(inView, Int4);
         }
-        // Back to one vertex a lane; those that stay keep their place.
-        const Float4 zero{0.0f, 0.0f, 0.0f, 0.0f};
-        Float4 q[4];
-        transpose(x, y, z, zero, q[0], q[1], q[2], q[3]);
+        // Those that stay keep their place.
         for (int j = 0; j < 4; ++j) {
             const Int4 keep = Int4{move[j], move[j], move[j], move[j]} == 0;
             s.positions[v + j] = keep ? s.positions[v + j] : q[j];

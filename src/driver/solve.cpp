@@ -172,11 +172,14 @@ void moveVertices(const Sweep& s, int32_t from, int32_t to) {
             widen(z, dz);
             const Double4* m = t.modelView;
             const Double4* p = t.projection;
+            // Unrolled, so that the rows stay in registers instead of going through the stack.
             Double4 e[4];
+#pragma GCC unroll 4
             for (int i = 0; i < 4; ++i) {
                 e[i] = dx * m[i] + dy * m[4 + i] + dz * m[8 + i] + 1.0 * m[12 + i];
             }
             Double4 c[4];
+#pragma GCC unroll 4
             for (int i = 0; i < 4; ++i) {
                 c[i] = e[0] * p[i] + e[1] * p[4 + i] + e[2] * p[8 + i] + e[3] * p[12 + i];
             }

@@ -102,7 +102,7 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     }
     if (input.keys[VK_SPACE] != 0) studio.playbackForGood = true;
 
-    const KeyPresses presses = detectPresses(studio.keys, input.keys);
+    const KeyPresses presses = detectPresses(studio.keys, input);
     const Transport before = studio.transport;
     const TransportStep step = runTransport(studio.transport, presses, state.clock, counter);
     carryOutOnMusic(platform, studio.transport, step);

@@ -33,11 +33,13 @@ TransportStep then(const TransportStep& first, const TransportStep& second) {
 
 }  // namespace
 
-KeyPresses detectPresses(KeyEdges& edges, const int32_t (&keys)[256]) {
+KeyPresses detectPresses(KeyEdges& edges, const InputTable& input) {
     KeyPresses presses{};
     for (int key = 0; key < 256; ++key) {
-        presses.pressed[key] = keys[key] != 0 && edges.held[key] == 0;
-        edges.held[key] = keys[key];
+        presses.pressed[key] = (input.keys[key] != 0 && edges.held[key] == 0) ||
+                               input.presses[key] != edges.presses[key];
+        edges.held[key] = input.keys[key];
+        edges.presses[key] = input.presses[key];
     }
     return presses;
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "driver/show_clock.h"
+#include "platform/input_table.h"
 
 // Virtual-key codes of the studio keys, as the window's event handler records them.
 constexpr int32_t studioKeyPageUp = 33;    // seek back 5 s
@@ -43,18 +44,20 @@ struct TransportStep {
     MusicPlay play;
 };
 
-// Keys held at the previous call; zero-initialised, a key already down at the first call counts
-// as pressed then.
+// Keys held and key-down events counted at the previous call; zero-initialised, a key already
+// down at the first call counts as pressed then.
 struct KeyEdges {
     int32_t held[256];
+    uint32_t presses[256];
 };
 
 struct KeyPresses {
     bool pressed[256];
 };
 
-// Keys that went down since the last call: a key held over several frames acts once.
-KeyPresses detectPresses(KeyEdges& edges, const int32_t (&keys)[256]);
+// Keys that went down since the last call: a key held over several frames acts once, and a key
+// pressed and released between two calls acts too.
+KeyPresses detectPresses(KeyEdges& edges, const InputTable& input);
 
 // The clock's reading at `counter`: the paused time while paused. Sets clock.seconds.
 double readTransportClock(const Transport& transport, ShowClock& clock, int64_t counter);

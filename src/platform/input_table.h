@@ -9,6 +9,9 @@ struct InputTable {
     int32_t mouseRight;
     int32_t mouseX;  // client pixels from the left edge, as of the last motion
     int32_t mouseY;  // client pixels from the top edge, as of the last motion
+    // Key-down events per key, repeats not counted: a key pressed and released between two
+    // frames never shows in `keys`, but a control that acts once per press still sees it here.
+    uint32_t presses[256];
 };
 
 // The virtual-key codes that the controls read.

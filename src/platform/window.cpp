@@ -54,7 +54,9 @@ bool windowProc(WindowState& state, const SDL_Event& event) {
             if (event.key.keysym.mod & KMOD_ALT) return false;
             if (event.key.keysym.sym == SDLK_F10) return false;
             const int code = virtualKeyFromKeycode(event.key.keysym.sym);
-            if (code > 0 && code < 256) table.keys[code] = event.type == SDL_KEYDOWN ? 1 : 0;
+            if (code <= 0 || code >= 256) return false;
+            table.keys[code] = event.type == SDL_KEYDOWN ? 1 : 0;
+            if (event.type == SDL_KEYDOWN && event.key.repeat == 0) ++table.presses[code];
             return false;
         }
         case SDL_MOUSEMOTION:

@@ -33,6 +33,7 @@ struct Frame {
     std::initializer_list<int> held;
     double showTime;
     std::string music;
+    std::initializer_list<int> tapped = {};  // pressed and released since the frame before
 };
 
 struct Case {
@@ -52,6 +53,11 @@ TEST(Transport, KeysSeekPauseAndLoopTheClockAndTellTheMusicWhereToBe) {
          12250,
          {{0, {PGDN}, 17.25, at(17.25)}, {250, {PGDN}, 17.5, ""}, {500, {}, 17.75, ""}}},
         {"page up", 12250, {{0, {PGUP}, 7.25, at(7.25)}, {250, {}, 7.5, ""}}},
+        {"a tap between two frames seeks, and so does the next",
+         12250,
+         {{0, {}, 17.25, at(17.25), {PGDN}},
+          {250, {}, 22.5, at(22.5), {PGDN}},
+          {500, {PGDN}, 27.75, at(27.75)}}},
         {"page up stops at 0", 3000, {{0, {PGUP}, 0.0, at(0.0)}, {250, {}, 0.25, ""}}},
         {"page down stops at the end", 85000, {{0, {PGDN}, 87.0, at(87.0)}}},
         {"home in the first section", 12000, {{0, {HOME}, 0.0, at(0.0)}}},
@@ -100,14 +106,19 @@ TEST(Transport, KeysSeekPauseAndLoopTheClockAndTellTheMusicWhereToBe) {
         SCOPED_TRACE(c.name);
         Transport transport{};
         KeyEdges edges{};
+        InputTable input{};
         ShowClock clock{counterAtZero - c.startMs * 1000000, frequency, 0.0};
         for (const Frame& frame : c.frames) {
             SCOPED_TRACE(frame.wallMs);
-            int32_t keys[256] = {};
-            for (int key : frame.held) keys[key] = 1;
+            for (int key : frame.held) {
+                if (input.keys[key] == 0) ++input.presses[key];
+            }
+            for (int key = 0; key < 256; ++key) input.keys[key] = 0;
+            for (int key : frame.held) input.keys[key] = 1;
+            for (int key : frame.tapped) ++input.presses[key];
             const int64_t counter = counterAt(frame.wallMs);
             const TransportStep step =
-                runTransport(transport, detectPresses(edges, keys), clock, counter);
+                runTransport(transport, detectPresses(edges, input), clock, counter);
             EXPECT_EQ(step.showTime, frame.showTime);
             EXPECT_EQ(describe(step), frame.music);
             EXPECT_EQ(clock.seconds, frame.showTime);

@@ -64,11 +64,14 @@ TEST(InputTable, KeysAreRecordedUnderTheirVirtualKeyCodes) {
 
 TEST(InputTable, RepeatsKeepTheKeyDownAndAltCombinationsAreNotRecorded) {
     const InputTable& input = inputTable();
+    const uint32_t pressesBefore = input.presses[VK_A];
     sendKey(SDL_KEYDOWN, SDLK_a);
     sendKey(SDL_KEYDOWN, SDLK_a, KMOD_NONE, 1);
     EXPECT_EQ(input.keys[VK_A], 1);
     sendKey(SDL_KEYUP, SDLK_a);
     EXPECT_EQ(input.keys[VK_A], 0);
+    // The press is counted once, repeats not, so a tap between two frames is not lost.
+    EXPECT_EQ(input.presses[VK_A], pressesBefore + 1);
 
     sendKey(SDL_KEYDOWN, SDLK_F4, KMOD_LALT);
     EXPECT_EQ(input.keys[115], 0);

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "stb_easy_font.h"
 
@@ -22,29 +20,32 @@ constexpr size_t bytesPerVertex = 16;  // x, y, z as floats, then four colour by
 
 // The font indexes its tables by character code minus 32 and reads one entry beyond, so only
 // codes 32 to 126 are safe to hand it; a newline would start a second line under the band.
-std::string printableLine(const char* text) {
-    std::string line;
-    if (text == nullptr) return line;
-    const size_t length = std::min(std::strlen(text), maxCharacters);
-    line.reserve(length);
-    for (size_t i = 0; i < length; ++i) {
-        const unsigned char c = (unsigned char)text[i];
-        line.push_back(c >= 32 && c <= 126 ? char(c) : '?');
+// Returns the length written to `line`, which holds maxCharacters + 1 bytes.
+size_t printableLine(const char* text, char* line) {
+    size_t length = 0;
+    if (text != nullptr) {
+        for (; length < maxCharacters && text[length] != '\0'; ++length) {
+            const unsigned char c = (unsigned char)text[length];
+            line[length] = c >= 32 && c <= 126 ? char(c) : '?';
+        }
     }
-    return line;
+    line[length] = '\0';
+    return length;
 }
 
 }  // namespace
 
 void drawHeadsUpLine(const char* text, int32_t viewportWidth, int32_t viewportHeight) {
-    std::string line = printableLine(text);
-    if (line.empty() || viewportWidth <= 0 || viewportHeight <= 0) return;
+    // On the stack: the line is drawn every frame, and nothing of it outlives the call.
+    char line[maxCharacters + 1];
+    const size_t length = printableLine(text, line);
+    if (length == 0 || viewportWidth <= 0 || viewportHeight <= 0) return;
 
-    std::vector<float> vertices((line.size() * bytesPerCharacter) / sizeof(float));
-    const int quads = stb_easy_font_print(0.0f, 0.0f, &line[0], nullptr, vertices.data(),
-                                          int(vertices.size() * sizeof(float)));
-    const float textWidth = float(stb_easy_font_width(&line[0]));
-    const float textHeight = float(stb_easy_font_height(&line[0]));
+    float vertices[maxCharacters * bytesPerCharacter / sizeof(float)];
+    const int quads =
+        stb_easy_font_print(0.0f, 0.0f, line, nullptr, vertices, int(length * bytesPerCharacter));
+    const float textWidth = float(stb_easy_font_width(line));
+    const float textHeight = float(stb_easy_font_height(line));
 
     // Everything this function changes is on the attribute stack or one of the two matrix
     // stacks; the matrix mode itself comes back with the transform bits.

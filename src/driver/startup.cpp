@@ -10,14 +10,6 @@ StartupSteps realStartupSteps() {
     return StartupSteps{&readKeyframes, &loadScene};
 }
 
-namespace {
-
-void destroyScenes(DriverState& state) {
-    for (int32_t slot = sceneSlotCount - 1; slot >= 0; --slot) state.scenes[slot] = Scene{};
-}
-
-}  // namespace
-
 bool startUp(Platform& platform, DriverState& state, bool showMode, const StartupSteps& steps) {
     initDriverState(state, showMode);
     if (showMode) {
@@ -26,8 +18,8 @@ bool startUp(Platform& platform, DriverState& state, bool showMode, const Startu
         std::fflush(state.console);
     }
     // The loader uploads textures, so the window and its GL context come first.
+    // Nothing is loaded before the window exists, so a failure here leaves only empty slots.
     if (!platform.createGlWindow(windowTitle, windowWidth, windowHeight, colorBits, showMode)) {
-        destroyScenes(state);
         return false;
     }
     int32_t nextTexture = 0;
@@ -53,7 +45,7 @@ bool startUp(Platform& platform, DriverState& state, bool showMode, const Startu
 void shutDown(Platform& platform, DriverState& state) {
     platform.musicFree();
     platform.killGlWindow();
-    destroyScenes(state);
+    for (int32_t slot = sceneSlotCount - 1; slot >= 0; --slot) state.scenes[slot] = Scene{};
 }
 
 int runProgram(Platform& platform, bool showMode) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "scene/show_facts.h"
 #include "merge/row_files.h"
+#include "scene/show_facts.h"
 
 // How many vertices each slot of the show holds: 0 for a slot without a mesh.
 struct ShowSize {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -10,30 +11,188 @@
 #include "deform/matrix_decomposition.h"
 #include "deform/shape_matching.h"
 
-void layBones(Scene& scene, BoneLayout& layout) {
+namespace {
+
+// The bones that the solve runs: the lists are sized by the loader; a short list or a missing
+// mask is skipped rather than read past, as the bone steps do.
+size_t bonesRun(const Scene& scene) {
+    size_t bones = scene.boneCount;
+    if (scene.boneVertices.size() < bones) bones = scene.boneVertices.size();
+    if (scene.boneMasks.size() < bones) bones = scene.boneMasks.size();
+    return bones;
+}
+
+// The loader's cached mask values when they fit the member list, else none.
+const std::vector<uint8_t>* cachedValues(const Scene& scene, size_t bone) {
+    if (bone < scene.boneMemberValues.size() &&
+        scene.boneMemberValues[bone].size() == scene.boneVertices[bone].size()) {
+        return &scene.boneMemberValues[bone];
+    }
+    return nullptr;
+}
+
+inline uint32_t bitsOf(float x) {
+    uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+// Compares the scene with what the lay-out was made from, or (with `keep`) keeps it. Masks are
+// only read through the loader's cached values: a scene without them is laid out every frame.
+bool sameInputs(const Scene& scene, BoneLayout& layout, bool keep) {
+    const std::vector<MeshVertex>& vertices = scene.mesh.vertices;
+    const size_t bones = bonesRun(scene);
+    size_t members = 0;
+    size_t entry = 0;
+    const auto see = [keep, &entry](std::vector<int32_t>& list, int32_t value) {
+        if (keep) {
+            list.push_back(value);
+            return true;
+        }
+        return entry < list.size() && list[entry++] == value;
+    };
+    if (keep) {
+        layout.seenBones.clear();
+        layout.seenMembers.clear();
+        layout.seenValues.clear();
+    }
+    if (!see(layout.seenBones, int32_t(bones))) return false;
+    for (size_t b = 0; b < bones; ++b) {
+        const bool masked = scene.boneMasks[b] != nullptr;
+        if (!see(layout.seenBones, masked ? int32_t(scene.boneVertices[b].size()) : -1))
+            return false;
+        if (!masked) continue;
+        const std::vector<uint8_t>* values = cachedValues(scene, b);
+        if (values == nullptr) return false;
+        const std::vector<int32_t>& list = scene.boneVertices[b];
+        if (keep) {
+            layout.seenMembers.insert(layout.seenMembers.end(), list.begin(), list.end());
+            layout.seenValues.insert(layout.seenValues.end(), values->begin(), values->end());
+        } else if (members + list.size() > layout.seenMembers.size() ||
+                   !std::equal(list.begin(), list.end(), layout.seenMembers.begin() + members) ||
+                   !std::equal(values->begin(), values->end(),
+                               layout.seenValues.begin() + members)) {
+            return false;
+        }
+        members += list.size();
+    }
+    if (!keep && (entry != layout.seenBones.size() || members != layout.seenMembers.size()))
+        return false;
+    if (keep) layout.seenVertices.resize(vertices.size() * 4);
+    if (layout.seenVertices.size() != vertices.size() * 4) return false;
+    uint32_t* seen = layout.seenVertices.data();
+    uint32_t differ = 0;
+    for (const MeshVertex& v : vertices) {
+        const uint32_t now[4] = {bitsOf(v.restPos.x), bitsOf(v.restPos.y), bitsOf(v.restPos.z),
+                                 v.isHandle};
+        for (int i = 0; i < 4; ++i) {
+            if (keep) seen[i] = now[i];
+            differ |= seen[i] ^ now[i];
+        }
+        seen += 4;
+    }
+    return differ == 0;
+}
+
+// Cuts the vertices into `parts` runs of about equal work (a vertex and each of its members
+// one unit apiece), each but the last a whole number of cache lines of positions, and lists
+// every part's members bone after bone.
+void cutParts(BoneLayout& layout, size_t n, int32_t parts) {
+    constexpr int32_t ALIGN = 16;
+    const int32_t fitted = int32_t(layout.scale.size());
+    layout.parts = parts;
+    layout.partVertexBegin.assign(size_t(parts) + 1, int32_t(n));
+    layout.partVertexBegin[0] = 0;
+    layout.partMemberBegin.assign(size_t(parts) * size_t(fitted + 1), 0);
+    if (parts == 1) return;
+    layout.cursor.assign(n + 1, 0);
+    for (const int32_t v : layout.memberVertex) ++layout.cursor[size_t(v) + 1];
+    const size_t work = n + layout.memberVertex.size();
+    size_t done = 0;
+    int32_t part = 1;
+    for (size_t v = 0; v < n && part < parts; ++v) {
+        if (v % ALIGN == 0 && done * size_t(parts) >= work * size_t(part)) {
+            layout.partVertexBegin[size_t(part++)] = int32_t(v);
+        }
+        done += 1 + size_t(layout.cursor[v + 1]);
+    }
+    // Which part each vertex is in, then each part's members counted and placed.
+    for (int32_t t = 0; t < parts; ++t) {
+        for (int32_t v = layout.partVertexBegin[size_t(t)];
+             v < layout.partVertexBegin[size_t(t) + 1]; ++v) {
+            layout.cursor[size_t(v)] = t;
+        }
+    }
+    std::vector<int32_t>& begin = layout.partMemberBegin;
+    const auto at = [fitted](int32_t t, int32_t j) {
+        return size_t(t) * size_t(fitted + 1) + size_t(j);
+    };
+    for (int32_t j = 0; j < fitted; ++j) {
+        for (int32_t e = layout.memberBegin[size_t(j)]; e < layout.memberBegin[size_t(j) + 1];
+             ++e) {
+            ++begin[at(layout.cursor[size_t(layout.memberVertex[size_t(e)])], j + 1)];
+        }
+    }
+    int32_t total = 0;
+    for (int32_t t = 0; t < parts; ++t) {
+        for (int32_t j = 0; j <= fitted; ++j) {
+            total += begin[at(t, j)];
+            begin[at(t, j)] = total;
+        }
+    }
+    layout.partVertex.resize(layout.memberVertex.size());
+    layout.partRest.resize(layout.memberVertex.size());
+    for (int32_t j = 0; j < fitted; ++j) {
+        for (int32_t e = layout.memberBegin[size_t(j)]; e < layout.memberBegin[size_t(j) + 1];
+             ++e) {
+            const int32_t v = layout.memberVertex[size_t(e)];
+            const size_t slot = size_t(begin[at(layout.cursor[size_t(v)], j)]++);
+            layout.partVertex[slot] = v;
+            layout.partRest[slot] = layout.memberRest[size_t(e)];
+        }
+    }
+    // Each entry now holds where the next bone starts: shifted back by one.
+    for (int32_t t = parts - 1; t >= 0; --t) {
+        for (int32_t j = fitted; j > 0; --j) begin[at(t, j)] = begin[at(t, j - 1)];
+        begin[at(t, 0)] = t == 0 ? 0 : begin[at(t - 1, fitted)];
+    }
+}
+
+}  // namespace
+
+void layBones(Scene& scene, BoneLayout& layout, int32_t parts) {
     std::vector<MeshVertex>& vertices = scene.mesh.vertices;
+    const size_t n = vertices.size();
+    if (parts < 1) parts = 1;
+    if (layout.reusable && layout.parts == parts && layout.finalKind.size() == n &&
+        sameInputs(scene, layout, false)) {
+        for (size_t v = 0; v < n; ++v) {
+            const uint8_t kind = layout.finalKind[v];
+            if (kind == 0) continue;
+            vertices[v].weight = layout.finalWeight[v];
+            if (kind == 2) vertices[v].restOffset = layout.finalRestOffset[v];
+        }
+        return;
+    }
+
     layout.memberBegin.assign(1, 0);
     layout.scale.clear();
     layout.memberVertex.clear();
     layout.memberWeight.clear();
     layout.memberWeightedRest.clear();
     layout.memberRest.clear();
+    layout.finalKind.assign(n, 0);
+    layout.finalWeight.resize(n);
+    layout.finalRestOffset.resize(n);
 
-    // The lists are sized by the loader; a short list or a missing mask is skipped rather than
-    // read past, as the bone steps do.
-    size_t bones = scene.boneCount;
-    if (scene.boneVertices.size() < bones) bones = scene.boneVertices.size();
-    if (scene.boneMasks.size() < bones) bones = scene.boneMasks.size();
+    const size_t bones = bonesRun(scene);
     for (size_t b = 0; b < bones; ++b) {
         if (!scene.boneMasks[b]) continue;
         const std::vector<int32_t>& members = scene.boneVertices[b];
-        // The loader's cached mask values when they fit the member list, else the mask itself.
-        const std::vector<uint8_t>* values = &layout.values;
-        if (b < scene.boneMemberValues.size() &&
-            scene.boneMemberValues[b].size() == members.size()) {
-            values = &scene.boneMemberValues[b];
-        } else {
+        const std::vector<uint8_t>* values = cachedValues(scene, b);
+        if (values == nullptr) {
             collectMemberMaskValues(vertices, members, *scene.boneMasks[b], layout.values);
+            values = &layout.values;
         }
 
         // Step 1 of the bone step, with the same float sums in member order.
@@ -45,6 +204,8 @@ void layBones(Scene& scene, BoneLayout& layout) {
             float w = float((*values)[k]) * MASK_WEIGHT_SCALE;
             if (vertex.isHandle != 0) w = w * HANDLE_WEIGHT_FACTOR;
             vertex.weight = w;
+            layout.finalWeight[size_t(members[k])] = w;
+            if (layout.finalKind[size_t(members[k])] == 0) layout.finalKind[size_t(members[k])] = 1;
             if (w > 0.0f) {
                 total += w;
                 u0x += w * vertex.restPos.x;
@@ -63,12 +224,15 @@ void layBones(Scene& scene, BoneLayout& layout) {
         const float m0x = k * u0x, m0y = k * u0y, m0z = k * u0z;
         const bool flat = flatBone(vertices, members);
         for (size_t e = first; e < layout.memberVertex.size(); ++e) {
-            MeshVertex& vertex = vertices[size_t(layout.memberVertex[e])];
+            const size_t v = size_t(layout.memberVertex[e]);
+            MeshVertex& vertex = vertices[v];
             const float w = layout.memberWeight[e];
             const float qx = vertex.restPos.x - m0x;
             const float qy = vertex.restPos.y - m0y;
             const float qz = flat ? 0.0f : vertex.restPos.z - m0z;
             vertex.restOffset = Vec3f{qx, qy, qz};
+            layout.finalKind[v] = 2;
+            layout.finalRestOffset[v] = vertex.restOffset;
             layout.memberWeightedRest.push_back(Float4{qx * w, qy * w, qz * w, 0.0f});
             layout.memberRest.push_back(Float4{qx, qy, qz, w});
         }
@@ -93,47 +257,14 @@ void layBones(Scene& scene, BoneLayout& layout) {
         layout.largestFirst[size_t(k)] = j;
     }
 
-    // Each vertex's members, bone after bone: a counting sort of the member list.
-    const size_t n = vertices.size();
-    layout.slotBegin.assign(n + 1, 0);
-    for (const int32_t v : layout.memberVertex) ++layout.slotBegin[size_t(v) + 1];
-    for (size_t v = 0; v < n; ++v) layout.slotBegin[v + 1] += layout.slotBegin[v];
-    layout.cursor.assign(layout.slotBegin.begin(), layout.slotBegin.end() - 1);
-    layout.slotBone.resize(memberCount);
-    layout.slotMember.resize(memberCount);
-    layout.slotRest.resize(memberCount);
-    for (int32_t j = 0; j < fitted; ++j) {
-        for (int32_t e = begin[size_t(j)]; e < begin[size_t(j) + 1]; ++e) {
-            const int32_t v = layout.memberVertex[size_t(e)];
-            const size_t slot = size_t(layout.cursor[size_t(v)]++);
-            layout.slotBone[slot] = j;
-            layout.slotMember[slot] = e;
-            layout.slotRest[slot] = layout.memberRest[size_t(e)];
-        }
+    layout.lastMember.assign(n, -1);
+    for (size_t e = 0; e < memberCount; ++e) {
+        layout.lastMember[size_t(layout.memberVertex[e])] = int32_t(e);
     }
-
-    int32_t layers = 0;
-    for (size_t v = 0; v < n; ++v) {
-        layers = std::max(layers, layout.slotBegin[v + 1] - layout.slotBegin[v]);
-    }
-    layout.layerBegin.assign(size_t(layers) + 1, 0);
-    for (size_t v = 0; v < n; ++v) {
-        for (int32_t k = layout.slotBegin[v]; k < layout.slotBegin[v + 1]; ++k) {
-            ++layout.layerBegin[size_t(k - layout.slotBegin[v]) + 1];
-        }
-    }
-    for (int32_t k = 0; k < layers; ++k)
-        layout.layerBegin[size_t(k) + 1] += layout.layerBegin[size_t(k)];
-    layout.cursor.assign(layout.layerBegin.begin(), layout.layerBegin.end() - 1);
-    layout.layerVertex.resize(memberCount);
-    for (size_t v = 0; v < n; ++v) {
-        for (int32_t k = 0; k < layout.slotBegin[v + 1] - layout.slotBegin[v]; ++k) {
-            layout.layerVertex[size_t(layout.cursor[size_t(k)]++)] = int32_t(v);
-        }
-    }
-
-    layout.handle.assign((n + 3) / 4 * 4, 1);
+    layout.handle.resize(n);
     for (size_t v = 0; v < n; ++v) layout.handle[v] = vertices[v].isHandle != 0 ? 1 : 0;
+    cutParts(layout, n, parts);
+    layout.reusable = sameInputs(scene, layout, true);
 }
 
 namespace {
@@ -253,4 +384,50 @@ void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool kee
     }
     motion.centref = m;
     widen(m, motion.centre);
+}
+
+namespace {
+
+inline void addGoals(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
+                     int32_t count, Float4* sums) {
+    const BoneMotion m = motion;
+    for (int32_t i = 0; i < count; ++i) addGoal(m, rest[i], sums[vertex[i]]);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define AVX2_GOALS 1
+
+// addGoal with the motion held in 256-bit registers, where the CPU has AVX2: the same
+// operations, lane by lane.
+__attribute__((target("avx2"))) void addGoalsAvx2(const BoneMotion& motion, const int32_t* vertex,
+                                                  const Float4* rest, int32_t count, Float4* sums) {
+    const __m256d c0 = __m256d(motion.column[0]);
+    const __m256d c1 = __m256d(motion.column[1]);
+    const __m256d c2 = __m256d(motion.column[2]);
+    const __m256d centre = __m256d(motion.centre);
+    for (int32_t i = 0; i < count; ++i) {
+        const __m256d q = _mm256_cvtps_pd(__m128(rest[i]));
+        __m256d goal = _mm256_mul_pd(c0, _mm256_permute4x64_pd(q, 0x00));
+        goal = _mm256_add_pd(goal, _mm256_mul_pd(c1, _mm256_permute4x64_pd(q, 0x55)));
+        goal = _mm256_add_pd(goal, _mm256_mul_pd(c2, _mm256_permute4x64_pd(q, 0xaa)));
+        goal = _mm256_add_pd(goal, centre);
+        const __m256d w = _mm256_permute4x64_pd(q, 0xff);
+        goal = _mm256_blend_pd(_mm256_mul_pd(goal, w), w, 0x8);
+        Float4& sum = sums[vertex[i]];
+        sum = Float4(_mm256_cvtpd_ps(_mm256_add_pd(goal, _mm256_cvtps_pd(__m128(sum)))));
+    }
+}
+#endif
+
+}  // namespace
+
+void addBoneGoals(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
+                  int32_t count, Float4* sums) {
+#if defined(AVX2_GOALS)
+    if (motion.usable != 0 && __builtin_cpu_supports("avx2")) {
+        addGoalsAvx2(motion, vertex, rest, count, sums);
+        return;
+    }
+#endif
+    addGoals(motion, vertex, rest, count, sums);
 }

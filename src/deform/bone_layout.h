@@ -30,33 +30,50 @@ struct BoneLayout {
     std::vector<Float4> memberWeightedRest;  // (qx w, qy w, qz w, 0), rounded in float
     std::vector<Float4> memberRest;          // (qx, qy, qz, w)
     std::vector<Float4> memberCurrent;       // curOffset, written by the last sweep's fit
-    // Per vertex, the members it is, bone after bone: `slotBegin` has one entry more than the
-    // mesh has vertices.
-    std::vector<int32_t> slotBegin;
-    std::vector<int32_t> slotBone;
-    std::vector<int32_t> slotMember;
-    std::vector<Float4> slotRest;  // (qx, qy, qz, w)
-    // Layer k lists, in ascending order, the vertices that are a member at least k + 1 times:
-    // adding layer after layer adds each vertex's goals in bone order, and a pass over one
-    // layer takes every vertex once, without a loop of its own per vertex.
-    std::vector<int32_t> layerBegin;
-    std::vector<int32_t> layerVertex;
-    // Per vertex, 1 for a handle; padded with handles to a multiple of 4 vertices.
-    std::vector<int32_t> handle;
+    // Per vertex.
+    std::vector<int32_t> lastMember;  // its member in the last bone it belongs to; -1: none
+    std::vector<int32_t> handle;      // 1 for a handle
+    // The vertices cut into `parts` runs of about equal work, one per thread. Part t owns the
+    // vertices partVertexBegin[t] .. partVertexBegin[t + 1] - 1 and lists its members bone after
+    // bone, each bone's in member order: bone j's are partMemberBegin[t * (bones + 1) + j] up to
+    // the next entry. A vertex adds the goals of its bones in bone order whatever part it is in.
+    int32_t parts = 0;
+    std::vector<int32_t> partVertexBegin;
+    std::vector<int32_t> partMemberBegin;
+    std::vector<int32_t> partVertex;
+    std::vector<Float4> partRest;  // (qx, qy, qz, w)
+    // What the bone steps leave in each vertex: its last weight and, when some bone fits it,
+    // its last rest offset. A lay-out that is reused stores them again.
+    std::vector<uint8_t> finalKind;  // 0: no bone; 1: a weight; 2: a weight and a rest offset
+    std::vector<float> finalWeight;
+    std::vector<Vec3f> finalRestOffset;
+    // What the lay-out was made from: the next frame reuses it when none of it has changed.
+    bool reusable = false;
+    std::vector<int32_t> seenBones;      // the bone count, then per bone its member count or -1
+    std::vector<int32_t> seenMembers;    // every bone's members
+    std::vector<uint8_t> seenValues;     // and their mask values
+    std::vector<uint32_t> seenVertices;  // per vertex the bits of restPos and isHandle
     // Working lists of the lay-out.
     std::vector<uint8_t> values;
     std::vector<int32_t> cursor;
 };
 
-// Lays out the bones that the solve runs for `scene`, and stores into the vertices what the
-// bone steps of every sweep of the frame would store alike: each member's `weight` and, for
-// members of positive weight, `restOffset`. The lists keep their storage between frames.
-void layBones(Scene& scene, BoneLayout& layout);
+// Lays out the bones that the solve runs for `scene` with its vertices cut into `parts` runs,
+// and stores into the vertices what the bone steps of every sweep of the frame would store
+// alike: each member's `weight` and, for members of positive weight, `restOffset`. The lists
+// keep their storage between frames, and the last frame's lay-out is kept when its scene has
+// the same bones, members, mask values, rest positions and handles.
+void layBones(Scene& scene, BoneLayout& layout, int32_t parts = 1);
 
 // The motion of fitted bone `bone` for the positions `positions` (x, y, z, 0 per vertex). With
 // `keepOffsets` the members' current offsets are kept in `memberCurrent`.
 void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool keepOffsets,
              BoneMotion& motion);
+
+// Adds `motion`'s goals for `count` members, given by their vertices and rest slots, into
+// `sums` in member order.
+void addBoneGoals(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
+                  int32_t count, Float4* sums);
 
 // Adds the goal that `motion` gives a member with rest slot `rest` (qx, qy, qz, w) into `sum`
 // (goalSum x, y, z and weightSum): the goal in double, times w, added to the sum in double and

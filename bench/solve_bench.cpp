@@ -49,10 +49,12 @@ MatrixStore cameraMatrices(const Mesh& mesh, float fov, float dx, float dy, floa
 }
 
 // threads 0 runs the reference solve; otherwise the solve on that many threads (at most the
-// cores).
-void runFrames(benchmark::State& state, Scene& scene, const MatrixStore& store, int threads) {
+// cores) with loops no wider than `unit`.
+void runFrames(benchmark::State& state, Scene& scene, const MatrixStore& store, int threads,
+               VectorUnit unit = VectorUnit::Avx512) {
     SolveWorkers workers;
     workers.threads = threads;
+    workers.widest = unit;
     Vec3f drift{0.0f, 0.0f, 0.0f};
     auto frame = [&] {
         if (threads == 0) {
@@ -72,14 +74,19 @@ void runFrames(benchmark::State& state, Scene& scene, const MatrixStore& store, 
     state.SetItemsProcessed(state.iterations() * int64_t(scene.mesh.vertices.size()));
 }
 
-// range(2) = 0 drops the loader's cached mask values, so that the masks are searched.
+// range(2) = 0 drops the loader's cached mask values, so that the masks are searched; range(3)
+// is the widest vector unit (0 plain, 1 AVX2, 2 AVX-512).
 void BM_SolveFrame(benchmark::State& state) {
     const int count = int(state.range(0));
     std::unique_ptr<Scene> scene = paintedScene(count);
     if (state.range(2) == 0) scene->boneMemberValues.clear();
     const MatrixStore store =
         cameraMatrices(scene->mesh, startFov, startDx, startDy, startDz, startRa, startRb);
-    runFrames(state, *scene, store, int(state.range(1)));
+    if (VectorUnit(state.range(3)) > widestVectorUnit()) {
+        state.SkipWithError("this CPU lacks the vector unit");
+        return;
+    }
+    runFrames(state, *scene, store, int(state.range(1)), VectorUnit(state.range(3)));
     size_t members = 0;
     for (const auto& list : scene->boneVertices) members += list.size();
     state.counters["members"] = double(members);
@@ -147,9 +154,11 @@ void BM_DemoSlot(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_SolveFrame)
-    ->ArgNames({"vertices", "threads", "cached"})
-    ->ArgsProduct({{1000, 10000, 100000}, {0, 1, 2}, {1}})
-    ->Args({10000, 1, 0})
+    ->ArgNames({"vertices", "threads", "cached", "unit"})
+    ->ArgsProduct({{1000, 10000, 100000}, {0, 1, 2}, {1}, {2}})
+    ->Args({10000, 1, 0, 2})
+    ->Args({10000, 1, 1, 1})
+    ->Args({10000, 1, 1, 0})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -303,14 +303,11 @@ inline __attribute__((always_inline)) void sumCovariance(BoneLayout& layout, int
     a.row[2][0] = a20, a.row[2][1] = a22;
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define AVX2_COVARIANCE 1
-
-// The same sums with each row in one 256-bit register, where the CPU has AVX2.
+#if defined(HAVE_VECTOR_UNITS)
+// The same sums with each row in one 256-bit register.
 template <bool keepOffsets>
-__attribute__((target("avx2"))) void sumCovarianceAvx2(BoneLayout& layout, int32_t begin,
-                                                       int32_t end, const Float4* positions,
-                                                       const Float4& m, Covariance& a) {
+AVX2_LOOP void sumCovarianceAvx2(BoneLayout& layout, int32_t begin, int32_t end,
+                                 const Float4* positions, const Float4& m, Covariance& a) {
     const int32_t* const vertex = layout.memberVertex.data();
     const Float4* const weightedRest = layout.memberWeightedRest.data();
     Float4* const current = layout.memberCurrent.data();
@@ -336,13 +333,14 @@ __attribute__((target("avx2"))) void sumCovarianceAvx2(BoneLayout& layout, int32
 
 template <bool keepOffsets>
 void covariance(BoneLayout& layout, int32_t begin, int32_t end, const Float4* positions,
-                const Float4& m, Covariance& a) {
-#if defined(AVX2_COVARIANCE)
-    if (__builtin_cpu_supports("avx2")) {
+                const Float4& m, Covariance& a, VectorUnit unit) {
+#if defined(HAVE_VECTOR_UNITS)
+    if (unit >= VectorUnit::Avx2) {
         sumCovarianceAvx2<keepOffsets>(layout, begin, end, positions, m, a);
         return;
     }
 #endif
+    (void)unit;
     sumCovariance<keepOffsets>(layout, begin, end, positions, m, a);
 }
 
@@ -350,7 +348,7 @@ void covariance(BoneLayout& layout, int32_t begin, int32_t end, const Float4* po
 
 VECTOR_CLONES
 void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool keepOffsets,
-             BoneMotion& motion) {
+             BoneMotion& motion, VectorUnit unit) {
     const int32_t begin = layout.memberBegin[size_t(bone)];
     const int32_t end = layout.memberBegin[size_t(bone) + 1];
     const int32_t* const vertex = layout.memberVertex.data();
@@ -365,9 +363,9 @@ void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool kee
     // order.
     Covariance c;
     if (keepOffsets) {
-        covariance<true>(layout, begin, end, positions, m, c);
+        covariance<true>(layout, begin, end, positions, m, c, unit);
     } else {
-        covariance<false>(layout, begin, end, positions, m, c);
+        covariance<false>(layout, begin, end, positions, m, c, unit);
     }
     Matrix4 a{};
     for (int i = 0; i < 3; ++i) {
@@ -394,40 +392,83 @@ inline void addGoals(const BoneMotion& motion, const int32_t* vertex, const Floa
     for (int32_t i = 0; i < count; ++i) addGoal(m, rest[i], sums[vertex[i]]);
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define AVX2_GOALS 1
+#if defined(HAVE_VECTOR_UNITS)
+// The motion in 256-bit registers: columns 0 to 2 and the centre.
+struct MotionAvx2 {
+    __m256d c0, c1, c2, centre;
+};
 
-// addGoal with the motion held in 256-bit registers, where the CPU has AVX2: the same
-// operations, lane by lane.
-__attribute__((target("avx2"))) void addGoalsAvx2(const BoneMotion& motion, const int32_t* vertex,
-                                                  const Float4* rest, int32_t count, Float4* sums) {
-    const __m256d c0 = __m256d(motion.column[0]);
-    const __m256d c1 = __m256d(motion.column[1]);
-    const __m256d c2 = __m256d(motion.column[2]);
-    const __m256d centre = __m256d(motion.centre);
-    for (int32_t i = 0; i < count; ++i) {
-        const __m256d q = _mm256_cvtps_pd(__m128(rest[i]));
-        __m256d goal = _mm256_mul_pd(c0, _mm256_permute4x64_pd(q, 0x00));
-        goal = _mm256_add_pd(goal, _mm256_mul_pd(c1, _mm256_permute4x64_pd(q, 0x55)));
-        goal = _mm256_add_pd(goal, _mm256_mul_pd(c2, _mm256_permute4x64_pd(q, 0xaa)));
-        goal = _mm256_add_pd(goal, centre);
-        const __m256d w = _mm256_permute4x64_pd(q, 0xff);
-        goal = _mm256_blend_pd(_mm256_mul_pd(goal, w), w, 0x8);
-        Float4& sum = sums[vertex[i]];
-        sum = Float4(_mm256_cvtpd_ps(_mm256_add_pd(goal, _mm256_cvtps_pd(__m128(sum)))));
-    }
+// addGoal for one member: the same operations, lane by lane.
+AVX2_LOOP inline void addGoalAvx2(const MotionAvx2& m, const Float4& rest, Float4& sum) {
+    const __m256d q = _mm256_cvtps_pd(__m128(rest));
+    __m256d goal = _mm256_mul_pd(m.c0, _mm256_permute4x64_pd(q, 0x00));
+    goal = _mm256_add_pd(goal, _mm256_mul_pd(m.c1, _mm256_permute4x64_pd(q, 0x55)));
+    goal = _mm256_add_pd(goal, _mm256_mul_pd(m.c2, _mm256_permute4x64_pd(q, 0xaa)));
+    goal = _mm256_add_pd(goal, m.centre);
+    const __m256d w = _mm256_permute4x64_pd(q, 0xff);
+    goal = _mm256_blend_pd(_mm256_mul_pd(goal, w), w, 0x8);
+    sum = Float4(_mm256_cvtpd_ps(_mm256_add_pd(goal, _mm256_cvtps_pd(__m128(sum)))));
 }
+
+AVX2_LOOP void addGoalsAvx2(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
+                            int32_t count, Float4* sums) {
+    const MotionAvx2 m{__m256d(motion.column[0]), __m256d(motion.column[1]),
+                       __m256d(motion.column[2]), __m256d(motion.centre)};
+    for (int32_t i = 0; i < count; ++i) addGoalAvx2(m, rest[i], sums[vertex[i]]);
+}
+
+BEGIN_AVX512_LOOPS
+// Two members a step, one in each half of a 512-bit register.
+AVX512_LOOP void addGoalsAvx512(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
+                                int32_t count, Float4* sums) {
+    const MotionAvx2 m{__m256d(motion.column[0]), __m256d(motion.column[1]),
+                       __m256d(motion.column[2]), __m256d(motion.centre)};
+    const __m512d c0 = _mm512_broadcast_f64x4(m.c0);
+    const __m512d c1 = _mm512_broadcast_f64x4(m.c1);
+    const __m512d c2 = _mm512_broadcast_f64x4(m.c2);
+    const __m512d centre = _mm512_broadcast_f64x4(m.centre);
+    int32_t i = 0;
+    for (; i + 1 < count; i += 2) {
+        const int32_t v0 = vertex[i];
+        const int32_t v1 = vertex[i + 1];
+        if (v0 == v1) {
+            // The second goal adds onto the first.
+            addGoalAvx2(m, rest[i], sums[v0]);
+            addGoalAvx2(m, rest[i + 1], sums[v1]);
+            continue;
+        }
+        const __m512d q =
+            _mm512_cvtps_pd(_mm256_loadu_ps(reinterpret_cast<const float*>(rest + i)));
+        __m512d goal = _mm512_mul_pd(c0, _mm512_permutex_pd(q, 0x00));
+        goal = _mm512_add_pd(goal, _mm512_mul_pd(c1, _mm512_permutex_pd(q, 0x55)));
+        goal = _mm512_add_pd(goal, _mm512_mul_pd(c2, _mm512_permutex_pd(q, 0xaa)));
+        goal = _mm512_add_pd(goal, centre);
+        const __m512d w = _mm512_permutex_pd(q, 0xff);
+        goal = _mm512_mask_blend_pd(0x88, _mm512_mul_pd(goal, w), w);
+        const __m256 both = _mm256_set_m128(__m128(sums[v1]), __m128(sums[v0]));
+        const __m256 total = _mm512_cvtpd_ps(_mm512_add_pd(goal, _mm512_cvtps_pd(both)));
+        sums[v0] = Float4(_mm256_castps256_ps128(total));
+        sums[v1] = Float4(_mm256_extractf128_ps(total, 1));
+    }
+    if (i < count) addGoalAvx2(m, rest[i], sums[vertex[i]]);
+}
+END_AVX512_LOOPS
 #endif
 
 }  // namespace
 
 void addBoneGoals(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
-                  int32_t count, Float4* sums) {
-#if defined(AVX2_GOALS)
-    if (motion.usable != 0 && __builtin_cpu_supports("avx2")) {
+                  int32_t count, Float4* sums, VectorUnit unit) {
+#if defined(HAVE_VECTOR_UNITS)
+    if (motion.usable != 0 && unit == VectorUnit::Avx512) {
+        addGoalsAvx512(motion, vertex, rest, count, sums);
+        return;
+    }
+    if (motion.usable != 0 && unit == VectorUnit::Avx2) {
         addGoalsAvx2(motion, vertex, rest, count, sums);
         return;
     }
 #endif
+    (void)unit;
     addGoals(motion, vertex, rest, count, sums);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "deform/vector4.h"
+#include "deform/vector_unit.h"
 #include "scene/records.h"
 
 // One bone's rigid motion in the current sweep.
@@ -68,12 +69,12 @@ void layBones(Scene& scene, BoneLayout& layout, int32_t parts = 1);
 // The motion of fitted bone `bone` for the positions `positions` (x, y, z, 0 per vertex). With
 // `keepOffsets` the members' current offsets are kept in `memberCurrent`.
 void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool keepOffsets,
-             BoneMotion& motion);
+             BoneMotion& motion, VectorUnit unit = widestVectorUnit());
 
 // Adds `motion`'s goals for `count` members, given by their vertices and rest slots, into
 // `sums` in member order.
 void addBoneGoals(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
-                  int32_t count, Float4* sums);
+                  int32_t count, Float4* sums, VectorUnit unit = widestVectorUnit());
 
 // Adds the goal that `motion` gives a member with rest slot `rest` (qx, qy, qz, w) into `sum`
 // (goalSum x, y, z and weightSum): the goal in double, times w, added to the sum in double and

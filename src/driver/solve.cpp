@@ -9,29 +9,69 @@
 #endif
 
 #include "deform/bone_layout.h"
-#include "deform/shape_matching.h"
-#include "render/window_projection.h"
 
 namespace {
 
-// The matrix store's entries and viewport, widened once.
-// Each entry is in every lane, so that four vertices take it straight from memory.
+// The matrix store's entries and viewport, as doubles.
 struct WindowTest {
-    Double4 modelView[16];
-    Double4 projection[16];
-    Double4 left, bottom, width, height;
+    double modelView[16];
+    double projection[16];
+    double left, bottom, width, height;
+    // The model-view's bottom row is (0, 0, 0, 1) and the projection has the zeros of a
+    // perspective, every entry finite and moderate: then every product with a zero entry is a
+    // zero of either sign, and leaving those out changes no bit of the window test (a zero
+    // clip coordinate becomes 0.5 whatever its sign, and a zero w fails either way).
+    bool perspective;
 };
 
 void prepareWindowTest(const MatrixStore& store, WindowTest& test) {
-    const auto all = [](double x, Double4& lanes) { lanes = Double4{x, x, x, x}; };
+    bool moderate = true;
     for (int k = 0; k < 16; ++k) {
-        all(store.modelView[k], test.modelView[k]);
-        all(store.projection[k], test.projection[k]);
+        test.modelView[k] = store.modelView[k];
+        test.projection[k] = store.projection[k];
+        moderate = moderate && std::fabs(store.modelView[k]) < 0x1p100 &&
+                   std::fabs(store.projection[k]) < 0x1p100;
     }
-    all(store.viewport[0], test.left);
-    all(store.viewport[1], test.bottom);
-    all(store.viewport[2], test.width);
-    all(store.viewport[3], test.height);
+    test.left = store.viewport[0];
+    test.bottom = store.viewport[1];
+    test.width = store.viewport[2];
+    test.height = store.viewport[3];
+    const double* m = test.modelView;
+    const double* p = test.projection;
+    bool zeros = m[3] == 0.0 && m[7] == 0.0 && m[11] == 0.0 && m[15] == 1.0;
+    for (const int k : {1, 2, 3, 4, 6, 7, 12, 13, 15}) zeros = zeros && p[k] == 0.0;
+    test.perspective = moderate && zeros;
+}
+
+// The places (x, y, z), a lane each, through gluProject's arithmetic: the clip-space w, and the
+// window position divided by the window depth. The places are finite.
+template <typename D>
+inline __attribute__((always_inline)) void windowPlaces(const WindowTest& t, const D& x, const D& y,
+                                                        const D& z, D& w, D& sx, D& sy) {
+    const double* m = t.modelView;
+    const double* p = t.projection;
+    // 1.0 * m[12 + i] is m[12 + i].
+    const D e0 = x * m[0] + y * m[4] + z * m[8] + m[12];
+    const D e1 = x * m[1] + y * m[5] + z * m[9] + m[13];
+    const D e2 = x * m[2] + y * m[6] + z * m[10] + m[14];
+    D c0, c1, c2;
+    if (t.perspective) {
+        c0 = e0 * p[0] + e2 * p[8];
+        c1 = e1 * p[5] + e2 * p[9];
+        c2 = e2 * p[10] + p[14];
+        w = e2 * p[11];
+    } else {
+        const D e3 = x * m[3] + y * m[7] + z * m[11] + m[15];
+        c0 = e0 * p[0] + e1 * p[4] + e2 * p[8] + e3 * p[12];
+        c1 = e0 * p[1] + e1 * p[5] + e2 * p[9] + e3 * p[13];
+        c2 = e0 * p[2] + e1 * p[6] + e2 * p[10] + e3 * p[14];
+        w = e0 * p[3] + e1 * p[7] + e2 * p[11] + e3 * p[15];
+    }
+    const D nx = c0 / w * 0.5 + 0.5;
+    const D ny = c1 / w * 0.5 + 0.5;
+    const D nz = c2 / w * 0.5 + 0.5;
+    sx = (nx * t.width + t.left) / nz;
+    sy = (ny * t.height + t.bottom) / nz;
 }
 
 // What the threads of one sweep share.
@@ -44,6 +84,7 @@ struct Sweep {
     Candidates* candidates;  // one per part
     WindowTest window;
     Float4 shift;
+    VectorUnit unit;
     bool rawAverage;
     bool last;
 };
@@ -51,7 +92,7 @@ struct Sweep {
 void fitBones(const Sweep& s, int32_t from, int32_t to) {
     for (int32_t k = from; k < to; ++k) {
         const int32_t bone = s.layout->largestFirst[size_t(k)];
-        fitBone(*s.layout, bone, s.positions, s.last, s.motions[bone]);
+        fitBone(*s.layout, bone, s.positions, s.last, s.motions[bone], s.unit);
     }
 }
 
@@ -60,18 +101,31 @@ void fitBones(const Sweep& s, int32_t from, int32_t to) {
 void sumGoals(const Sweep& s, int32_t part) {
     const BoneLayout& layout = *s.layout;
     const int32_t bones = int32_t(layout.scale.size());
-    if (layout.parts == 1) {
-        const int32_t* const begin = layout.memberBegin.data();
-        for (int32_t j = 0; j < bones; ++j) {
-            addBoneGoals(s.motions[j], layout.memberVertex.data() + begin[j],
-                         layout.memberRest.data() + begin[j], begin[j + 1] - begin[j], s.sums);
-        }
-        return;
-    }
-    const int32_t* const begin = layout.partMemberBegin.data() + size_t(part) * size_t(bones + 1);
+    const bool whole = layout.parts == 1;
+    const int32_t* const begin =
+        whole ? layout.memberBegin.data()
+              : layout.partMemberBegin.data() + size_t(part) * size_t(bones + 1);
+    const int32_t* const vertex = whole ? layout.memberVertex.data() : layout.partVertex.data();
+    const Float4* const rest = whole ? layout.memberRest.data() : layout.partRest.data();
     for (int32_t j = 0; j < bones; ++j) {
-        addBoneGoals(s.motions[j], layout.partVertex.data() + begin[j],
-                     layout.partRest.data() + begin[j], begin[j + 1] - begin[j], s.sums);
+        addBoneGoals(s.motions[j], vertex + begin[j], rest + begin[j], begin[j + 1] - begin[j],
+                     s.sums, s.unit);
+    }
+}
+
+// What the last sweep leaves in the vertices besides their places.
+void keepSums(const Sweep& s, int32_t from, int32_t to) {
+    const BoneLayout& layout = *s.layout;
+    for (int32_t v = from; v < to; ++v) {
+        MeshVertex& vertex = s.vertices[v];
+        const Float4& sum = s.sums[v];
+        vertex.goalSum = Vec3f{sum[0], sum[1], sum[2]};
+        vertex.weightSum = sum[3];
+        const int32_t member = layout.lastMember[size_t(v)];
+        if (member >= 0) {
+            const Float4& p = layout.memberCurrent[size_t(member)];
+            vertex.curOffset = Vec3f{p[0], p[1], p[2]};
+        }
     }
 }
 
@@ -84,43 +138,46 @@ inline int laneBits(const Int4& lanes) {
 #endif
 }
 
-// Which of four places, given as x, y and z lanes, lie in view: gluProject's arithmetic,
-// divided by the window depth, inside the viewport and above the bottom margin. A place that
-// cannot be projected is out of view.
+// The weighted mean of a vertex's goals, shifted by the drift unless the mean is raw, and
+// whether the vertex may move there: it is no handle, has goals, the place is finite and has
+// other bits than its place now. A vertex whose new place has the bits of its old one ends up
+// the same whether it moves or not, so the window need not decide: once a mesh has settled
+// that is nearly every vertex.
+inline bool meanOfGoals(const Sweep& s, int32_t v, Float4& q) {
+    const Float4 sum = s.sums[v];
+    s.sums[v] = Float4{0.0f, 0.0f, 0.0f, 0.0f};
+    const float weight = sum[3];
+    q = sum * (1.0f / weight);
+    // The raw mean is not shifted at all: adding 0 would turn a -0 into +0.
+    if (!s.rawAverage) q = q + s.shift;
+    q = Float4(Int4(q) & Int4{-1, -1, -1, 0});
+    return (s.layout->handle[size_t(v)] | (weight == 0.0f)) == 0 &&
+           laneBits(finiteLanes(q)) == 15 && laneBits(Int4(q) == Int4(s.positions[v])) != 15;
+}
+
+// Moves the listed candidates whose places are in view, four at a time.
 VECTOR_CLONES
-int inViewLanes(const WindowTest& t, const Float4& x, const Float4& y, const Float4& z) {
-    Double4 dx, dy, dz;
-    widen(x, dx);
-    widen(y, dy);
-    widen(z, dz);
-    const Double4* m = t.modelView;
-    const Double4* p = t.projection;
-    // Unrolled, so that the rows stay in registers instead of going through the stack.
-    Double4 e[4];
-#pragma GCC unroll 4
-    for (int i = 0; i < 4; ++i) {
-        e[i] = dx * m[i] + dy * m[4 + i] + dz * m[8 + i] + 1.0 * m[12 + i];
+void placeInView(const Sweep& s, const Candidates& list, int32_t n) {
+    for (int32_t i = 0; i < n; i += 4) {
+        Float4 x, y, z, unused;
+        transpose(list.place[size_t(i)], list.place[size_t(i) + 1], list.place[size_t(i) + 2],
+                  list.place[size_t(i) + 3], x, y, z, unused);
+        Double4 dx, dy, dz;
+        widen(x, dx);
+        widen(y, dy);
+        widen(z, dz);
+        Double4 w, sx, sy;
+        windowPlaces(s.window, dx, dy, dz, w, sx, sy);
+        // In view: projected, inside the viewport and above the bottom margin.
+        const Long4 in = (w != 0.0) & (sx > 0.0) & (sy > SOLVE_BOTTOM_MARGIN) &
+                         (sx < s.window.width) & (sy < s.window.height);
+        const int lanes = laneBits(__builtin_convertvector(in, Int4));
+        const int32_t count = n - i < 4 ? n - i : 4;
+        for (int32_t j = 0; j < count; ++j) {
+            if ((lanes >> j) & 1)
+                s.positions[list.vertex[size_t(i + j)]] = list.place[size_t(i + j)];
+        }
     }
-    Double4 c[4];
-#pragma GCC unroll 4
-    for (int i = 0; i < 4; ++i) {
-        c[i] = e[0] * p[i] + e[1] * p[4 + i] + e[2] * p[8 + i] + e[3] * p[12 + i];
-    }
-    Double4 nx = c[0] / c[3];
-    Double4 ny = c[1] / c[3];
-    Double4 nz = c[2] / c[3];
-    nx = nx * 0.5 + 0.5;
-    ny = ny * 0.5 + 0.5;
-    nz = nz * 0.5 + 0.5;
-    const Double4 wx = nx * t.width + t.left;
-    const Double4 wy = ny * t.height + t.bottom;
-    const Double4 sx = wx / nz;
-    const Double4 sy = wy / nz;
-    const Double4 margin{SOLVE_BOTTOM_MARGIN, SOLVE_BOTTOM_MARGIN, SOLVE_BOTTOM_MARGIN,
-                         SOLVE_BOTTOM_MARGIN};
-    const Long4 inView =
-        (c[3] != 0.0) & (sx > 0.0) & (sy > margin) & (sx < t.width) & (sy < t.height);
-    return laneBits(__builtin_convertvector(inView, Int4));
 }
 
 // Part `part`'s vertices move to the weighted mean of their goals, shifted by the drift, where
@@ -130,58 +187,21 @@ void moveVertices(const Sweep& s, int32_t part) {
     const BoneLayout& layout = *s.layout;
     const int32_t from = layout.partVertexBegin[size_t(part)];
     const int32_t to = layout.partVertexBegin[size_t(part) + 1];
-    const int32_t* const handle = layout.handle.data();
-    Float4* const positions = s.positions;
-    Float4* const sums = s.sums;
-    const Int4 xyz{-1, -1, -1, 0};
-    const Float4 shift = s.shift;
+    if (s.last) keepSums(s, from, to);
     Candidates& list = s.candidates[part];
-    int32_t* const candidate = list.vertex.data();
-    Float4* const place = list.place.data();
     int32_t n = 0;
     for (int32_t v = from; v < to; ++v) {
-        const Float4 sum = sums[v];
-        sums[v] = Float4{0.0f, 0.0f, 0.0f, 0.0f};
-        if (s.last) {
-            MeshVertex& vertex = s.vertices[v];
-            vertex.goalSum = Vec3f{sum[0], sum[1], sum[2]};
-            vertex.weightSum = sum[3];
-            const int32_t member = layout.lastMember[size_t(v)];
-            if (member >= 0) {
-                const Float4& p = layout.memberCurrent[size_t(member)];
-                vertex.curOffset = Vec3f{p[0], p[1], p[2]};
-            }
-        }
-        const float weight = sum[3];
-        const float r = 1.0f / weight;
-        Float4 q = sum * r;
-        // The raw mean is not shifted at all: adding 0 would turn a -0 into +0.
-        if (!s.rawAverage) q = q + shift;
-        q = Float4(Int4(q) & xyz);
-        const Float4 old = positions[v];
-        // A vertex whose new place has the bits of its old one ends up the same whether it
-        // moves or not, so the window need not decide: once a mesh has settled that is nearly
-        // every vertex.
-        const bool move = (handle[v] | (weight == 0.0f)) == 0 && laneBits(finiteLanes(q)) == 15 &&
-                          laneBits(Int4(q) == Int4(old)) != 15;
+        Float4 q;
+        const bool move = meanOfGoals(s, v, q);
         if (s.rawAverage) {
-            positions[v] = move ? q : old;
+            if (move) s.positions[v] = q;
         } else {
-            candidate[n] = v;
-            place[n] = q;
+            list.vertex[size_t(n)] = v;
+            list.place[size_t(n)] = q;
             n += move ? 1 : 0;
         }
     }
-    if (s.rawAverage) return;
-    for (int32_t i = 0; i < n; i += 4) {
-        Float4 x, y, z, unused;
-        transpose(place[i], place[i + 1], place[i + 2], place[i + 3], x, y, z, unused);
-        const int inView = inViewLanes(s.window, x, y, z);
-        const int lanes = n - i < 4 ? n - i : 4;
-        for (int j = 0; j < lanes; ++j) {
-            if ((inView >> j) & 1) positions[candidate[i + j]] = place[i + j];
-        }
-    }
+    if (!s.rawAverage) placeInView(s, list, n);
 }
 
 void averageGoals(const Sweep& s, int32_t part) {
@@ -235,6 +255,7 @@ void solveDeformation(Scene& scene, const Vec3f& drift, bool rawAverage,
     prepareWindowTest(matrices, s.window);
     s.shift = Float4{drift.x, drift.y, drift.z, 0.0f};
     s.rawAverage = rawAverage;
+    s.unit = std::min(workers.widest, widestVectorUnit());
 
     if (threads > 1 && (!workers.pool || workers.pool->threads != threads)) {
         workers.pool.reset();

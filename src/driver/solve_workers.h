@@ -12,6 +12,7 @@
 
 #include "deform/bone_layout.h"
 #include "deform/vector4.h"
+#include "deform/vector_unit.h"
 
 // Runs the units of one task at a time on all of its threads, the caller's included. A unit is
 // claimed by whichever thread comes first, and the caller waits only for units that were
@@ -63,7 +64,8 @@ struct Candidates {
 
 struct SolveWorkers {
     int32_t threads = 0;  // 0: one per core, the run's choice; tests ask for counts of their own
-    std::unique_ptr<WorkerPool> pool;  // started by the first solve that shares its work
+    VectorUnit widest = VectorUnit::Avx512;  // the widest loops to use, if the CPU has them
+    std::unique_ptr<WorkerPool> pool;        // started by the first solve that shares its work
     BoneLayout layout;
     std::vector<Float4> positions;  // pos of every vertex during the sweeps; lane 3 is 0
     std::vector<Float4> sums;       // goalSum and weightSum of every vertex during a sweep

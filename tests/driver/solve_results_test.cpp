@@ -60,12 +60,13 @@ constexpr int FRAMES = 100;
 // Every slot with a mesh, loaded as the show loads it and played for 100 frames from its
 // script's first row, frame by frame as the show runs them. Nobody looks at the pictures: they
 // are drawn into a one-pixel scissor box.
-std::vector<Hashes> playDemoShow(const std::string& show, int threads) {
+std::vector<Hashes> playDemoShow(const std::string& show, int threads, VectorUnit unit) {
     FakePlatform platform;
     int32_t textures = 0;
     auto state = std::make_unique<DriverState>();
     initDriverState(*state, true);
     state->solveWorkers.threads = threads;
+    state->solveWorkers.widest = unit;
     {
         WorkingDirectory here(show);
         state->keyframeCount = readKeyframes(keyframeFileName, state->keyframes);
@@ -109,10 +110,11 @@ std::vector<Hashes> playDemoShow(const std::string& show, int threads) {
 
 // The benchmark's grids under the show's start camera, frames as the benchmark runs them; the
 // largest one for fewer frames.
-std::vector<Hashes> solveGrids(int threads) {
+std::vector<Hashes> solveGrids(int threads, VectorUnit unit) {
     std::vector<Hashes> hashes;
     SolveWorkers workers;
     workers.threads = threads;
+    workers.widest = unit;
     for (const int count : {1000, 10000, 100000}) {
         std::unique_ptr<Scene> scene = paintedScene(count);
         setupCamera(scene->mesh, startFov, startDx, startDy, startDz, eyeOffset, eyeOffset,
@@ -161,10 +163,19 @@ TEST(SolveResults, DemoShowAndBenchmarkGridsKeepTheirBits) {
         {0xff930782cecedf9full, 0x76b24fe501fd573aull},
         {0x89b1d5510d7ee97eull, 0xa1e09b395fb34d31ull},
     };
-    // The pinned bits hold however many threads share the work.
-    for (const int threads : {1, 3}) {
-        SCOPED_TRACE(testing::Message() << threads << " threads");
-        expectHashes(playDemoShow(show, threads), demo, "demo slot");
-        expectHashes(solveGrids(threads), grids, "grid");
+    // The pinned bits hold however many threads share the work, and whatever vector unit the
+    // loops use (each unit this CPU has).
+    const struct {
+        int threads;
+        VectorUnit unit;
+    } runs[] = {{1, VectorUnit::Avx512},
+                {3, VectorUnit::Avx512},
+                {3, VectorUnit::Avx2},
+                {1, VectorUnit::Plain}};
+    for (const auto& run : runs) {
+        if (run.unit > widestVectorUnit()) continue;
+        SCOPED_TRACE(testing::Message() << run.threads << " threads, unit " << int(run.unit));
+        expectHashes(playDemoShow(show, run.threads, run.unit), demo, "demo slot");
+        expectHashes(solveGrids(run.threads, run.unit), grids, "grid");
     }
 }

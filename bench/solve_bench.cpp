@@ -4,6 +4,7 @@
 // rest place, and on the demo show's meshes under their scripts.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -151,6 +152,12 @@ void BM_DemoSlot(benchmark::State& state) {
     runFrames(state, scene, show->matrices[slot], int(state.range(1)));
 }
 
+// With --benchmark_repetitions: the machine's cores are shared, and the fastest repetition is
+// the one least disturbed by other work.
+double fastest(const std::vector<double>& times) {
+    return *std::min_element(times.begin(), times.end());
+}
+
 }  // namespace
 
 BENCHMARK(BM_SolveFrame)
@@ -160,12 +167,14 @@ BENCHMARK(BM_SolveFrame)
     ->Args({10000, 1, 1, 1})
     ->Args({10000, 1, 1, 0})
     ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", fastest)
     ->UseRealTime();
 
 BENCHMARK(BM_DemoSlot)
     ->ArgNames({"slot", "threads"})
     ->ArgsProduct({{1, 2, 3, 4}, {0, 1, 2}})
     ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", fastest)
     ->UseRealTime();
 
 BENCHMARK_MAIN();

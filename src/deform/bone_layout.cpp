@@ -303,70 +303,116 @@ inline __attribute__((always_inline)) void sumCovariance(BoneLayout& layout, int
     a.row[2][0] = a20, a.row[2][1] = a22;
 }
 
+}  // namespace
+
+namespace {
+
+// A bone's member range in the lay-out.
+struct MemberRange {
+    int32_t begin;
+    int32_t end;
+};
+
+MemberRange membersOf(const BoneLayout& layout, int32_t bone) {
+    return MemberRange{layout.memberBegin[size_t(bone)], layout.memberBegin[size_t(bone) + 1]};
+}
+
+// The current centroids of `count` (1 or 2) bones: float sums in member order, each lane its
+// own sum. Two bones' sums are taken in one loop so that neither waits on its own last add.
+VECTOR_CLONES
+void centroids(const BoneLayout& layout, const MemberRange* range, int count,
+               const Float4* positions, Float4* u) {
+    const int32_t* const vertex = layout.memberVertex.data();
+    const float* const weight = layout.memberWeight.data();
+    Float4 u0{0.0f, 0.0f, 0.0f, 0.0f};
+    Float4 u1 = u0;
+    int32_t e0 = range[0].begin;
+    int32_t e1 = count > 1 ? range[1].begin : 0;
+    if (count > 1) {
+        const int32_t both = std::min(range[0].end - e0, range[1].end - e1);
+        for (int32_t k = 0; k < both; ++k, ++e0, ++e1) {
+            u0 = u0 + positions[vertex[e0]] * weight[e0];
+            u1 = u1 + positions[vertex[e1]] * weight[e1];
+        }
+        for (; e1 < range[1].end; ++e1) u1 = u1 + positions[vertex[e1]] * weight[e1];
+        u[1] = u1;
+    }
+    for (; e0 < range[0].end; ++e0) u0 = u0 + positions[vertex[e0]] * weight[e0];
+    u[0] = u0;
+}
+
 #if defined(HAVE_VECTOR_UNITS)
-// The same sums with each row in one 256-bit register.
+// One member's products added into a bone's rows.
 template <bool keepOffsets>
-AVX2_LOOP void sumCovarianceAvx2(BoneLayout& layout, int32_t begin, int32_t end,
-                                 const Float4* positions, const Float4& m, Covariance& a) {
+AVX2_LOOP inline void addCovarianceAvx2(const Float4& position, const __m128& centre,
+                                        const Float4& wq, Float4& current, __m256d* row) {
+    const __m128 p = _mm_sub_ps(__m128(position), centre);
+    if (keepOffsets) current = Float4(p);
+    const __m128 w = __m128(wq);
+    row[0] = _mm256_add_pd(row[0], _mm256_cvtps_pd(_mm_mul_ps(p, _mm_shuffle_ps(w, w, 0x00))));
+    row[1] = _mm256_add_pd(row[1], _mm256_cvtps_pd(_mm_mul_ps(p, _mm_shuffle_ps(w, w, 0x55))));
+    row[2] = _mm256_add_pd(row[2], _mm256_cvtps_pd(_mm_mul_ps(p, _mm_shuffle_ps(w, w, 0xaa))));
+}
+
+// The covariance rows of `count` (1 or 2) bones, each row in one 256-bit register; two bones in
+// one loop, as their centroids.
+template <bool keepOffsets>
+AVX2_LOOP void covariancesAvx2(BoneLayout& layout, const MemberRange* range, int count,
+                               const Float4* positions, const Float4* m, Covariance* a) {
     const int32_t* const vertex = layout.memberVertex.data();
     const Float4* const weightedRest = layout.memberWeightedRest.data();
     Float4* const current = layout.memberCurrent.data();
-    const __m128 centre = __m128(m);
-    __m256d row0 = _mm256_setzero_pd();
-    __m256d row1 = row0;
-    __m256d row2 = row0;
-    for (int32_t e = begin; e < end; ++e) {
-        const __m128 p = _mm_sub_ps(__m128(positions[vertex[e]]), centre);
-        if (keepOffsets) current[e] = Float4(p);
-        const __m128 wq = __m128(weightedRest[e]);
-        row0 = _mm256_add_pd(row0, _mm256_cvtps_pd(_mm_mul_ps(p, _mm_shuffle_ps(wq, wq, 0x00))));
-        row1 = _mm256_add_pd(row1, _mm256_cvtps_pd(_mm_mul_ps(p, _mm_shuffle_ps(wq, wq, 0x55))));
-        row2 = _mm256_add_pd(row2, _mm256_cvtps_pd(_mm_mul_ps(p, _mm_shuffle_ps(wq, wq, 0xaa))));
+    __m256d rows[2][3];
+    for (auto& bone : rows) {
+        for (__m256d& row : bone) row = _mm256_setzero_pd();
     }
-    const __m256d rows[3] = {row0, row1, row2};
-    for (int i = 0; i < 3; ++i) {
-        a.row[i][0] = Double2(_mm256_castpd256_pd128(rows[i]));
-        a.row[i][1] = Double2(_mm256_extractf128_pd(rows[i], 1));
+    const __m128 centre0 = __m128(m[0]);
+    const __m128 centre1 = count > 1 ? __m128(m[1]) : centre0;
+    int32_t e0 = range[0].begin;
+    int32_t e1 = count > 1 ? range[1].begin : 0;
+    if (count > 1) {
+        const int32_t both = std::min(range[0].end - e0, range[1].end - e1);
+        for (int32_t k = 0; k < both; ++k, ++e0, ++e1) {
+            addCovarianceAvx2<keepOffsets>(positions[vertex[e0]], centre0, weightedRest[e0],
+                                           current[e0], rows[0]);
+            addCovarianceAvx2<keepOffsets>(positions[vertex[e1]], centre1, weightedRest[e1],
+                                           current[e1], rows[1]);
+        }
+        for (; e1 < range[1].end; ++e1) {
+            addCovarianceAvx2<keepOffsets>(positions[vertex[e1]], centre1, weightedRest[e1],
+                                           current[e1], rows[1]);
+        }
+    }
+    for (; e0 < range[0].end; ++e0) {
+        addCovarianceAvx2<keepOffsets>(positions[vertex[e0]], centre0, weightedRest[e0],
+                                       current[e0], rows[0]);
+    }
+    for (int j = 0; j < count; ++j) {
+        for (int i = 0; i < 3; ++i) {
+            a[j].row[i][0] = Double2(_mm256_castpd256_pd128(rows[j][i]));
+            a[j].row[i][1] = Double2(_mm256_extractf128_pd(rows[j][i], 1));
+        }
     }
 }
 #endif
 
 template <bool keepOffsets>
-void covariance(BoneLayout& layout, int32_t begin, int32_t end, const Float4* positions,
-                const Float4& m, Covariance& a, VectorUnit unit) {
+void covariances(BoneLayout& layout, const MemberRange* range, int count, const Float4* positions,
+                 const Float4* m, Covariance* a, VectorUnit unit) {
 #if defined(HAVE_VECTOR_UNITS)
     if (unit >= VectorUnit::Avx2) {
-        sumCovarianceAvx2<keepOffsets>(layout, begin, end, positions, m, a);
+        covariancesAvx2<keepOffsets>(layout, range, count, positions, m, a);
         return;
     }
 #endif
     (void)unit;
-    sumCovariance<keepOffsets>(layout, begin, end, positions, m, a);
+    for (int j = 0; j < count; ++j) {
+        sumCovariance<keepOffsets>(layout, range[j].begin, range[j].end, positions, m[j], a[j]);
+    }
 }
 
-}  // namespace
-
-VECTOR_CLONES
-void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool keepOffsets,
-             BoneMotion& motion, VectorUnit unit) {
-    const int32_t begin = layout.memberBegin[size_t(bone)];
-    const int32_t end = layout.memberBegin[size_t(bone) + 1];
-    const int32_t* const vertex = layout.memberVertex.data();
-    const float* const weight = layout.memberWeight.data();
-
-    // The current centroid: float sums in member order, each lane its own sum.
-    Float4 u{0.0f, 0.0f, 0.0f, 0.0f};
-    for (int32_t e = begin; e < end; ++e) u = u + positions[vertex[e]] * weight[e];
-    const Float4 m = u * layout.scale[size_t(bone)];
-
-    // Rows of the covariance: each product rounded to float, then summed in double in member
-    // order.
-    Covariance c;
-    if (keepOffsets) {
-        covariance<true>(layout, begin, end, positions, m, c, unit);
-    } else {
-        covariance<false>(layout, begin, end, positions, m, c, unit);
-    }
+// The rigid motion that the covariance rows `c` and the centroid `m` give.
+void motionOf(const Covariance& c, const Float4& m, BoneMotion& motion) {
     Matrix4 a{};
     for (int i = 0; i < 3; ++i) {
         a.m[i][0] = c.row[i][0][0];
@@ -382,6 +428,47 @@ void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool kee
     }
     motion.centref = m;
     widen(m, motion.centre);
+}
+
+}  // namespace
+
+namespace {
+
+// Fits `count` (1 or 2) bones at once, storing their motions in `out`.
+void fitTogether(BoneLayout& layout, const int32_t* bones, int count, const Float4* positions,
+                 bool keepOffsets, BoneMotion* const* out, VectorUnit unit) {
+    MemberRange range[2];
+    Float4 m[2];
+    Covariance c[2];
+    for (int j = 0; j < count; ++j) range[j] = membersOf(layout, bones[j]);
+    centroids(layout, range, count, positions, m);
+    for (int j = 0; j < count; ++j) m[j] = m[j] * layout.scale[size_t(bones[j])];
+    // Rows of the covariance: each product rounded to float, then summed in double in member
+    // order.
+    if (keepOffsets) {
+        covariances<true>(layout, range, count, positions, m, c, unit);
+    } else {
+        covariances<false>(layout, range, count, positions, m, c, unit);
+    }
+    for (int j = 0; j < count; ++j) motionOf(c[j], m[j], *out[j]);
+}
+
+}  // namespace
+
+void fitBones(BoneLayout& layout, const int32_t* bones, int32_t count, const Float4* positions,
+              bool keepOffsets, BoneMotion* motions, VectorUnit unit) {
+    for (int32_t first = 0; first < count; first += 2) {
+        const int n = count - first < 2 ? 1 : 2;
+        BoneMotion* const out[2] = {&motions[bones[first]],
+                                    n > 1 ? &motions[bones[first + 1]] : nullptr};
+        fitTogether(layout, bones + first, n, positions, keepOffsets, out, unit);
+    }
+}
+
+void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool keepOffsets,
+             BoneMotion& motion, VectorUnit unit) {
+    BoneMotion* const out[1] = {&motion};
+    fitTogether(layout, &bone, 1, positions, keepOffsets, out, unit);
 }
 
 namespace {

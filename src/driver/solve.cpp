@@ -89,11 +89,13 @@ struct Sweep {
     bool last;
 };
 
-void fitBones(const Sweep& s, int32_t from, int32_t to) {
-    for (int32_t k = from; k < to; ++k) {
-        const int32_t bone = s.layout->largestFirst[size_t(k)];
-        fitBone(*s.layout, bone, s.positions, s.last, s.motions[bone], s.unit);
-    }
+// Fits the bones in pairs of the largest first: pair `pair` of them.
+void fitPair(const Sweep& s, int32_t pair) {
+    const BoneLayout& layout = *s.layout;
+    const int32_t first = 2 * pair;
+    const int32_t count = std::min(int32_t(layout.largestFirst.size()) - first, int32_t(2));
+    fitBones(*s.layout, layout.largestFirst.data() + first, count, s.positions, s.last, s.motions,
+             s.unit);
 }
 
 // The goal sums of part `part`'s vertices: bone after bone, so that each vertex adds its bones'
@@ -264,15 +266,16 @@ void solveDeformation(Scene& scene, const Vec3f& drift, bool rawAverage,
     WorkerPool* pool = threads > 1 ? workers.pool.get() : nullptr;
     // Bones are claimed one at a time, the largest first; parts whole. Either way every bone
     // and every vertex comes out the same whoever does it.
-    auto fitTask = [&s](int32_t unit) { fitBones(s, unit, unit + 1); };
+    auto fitTask = [&s](int32_t unit) { fitPair(s, unit); };
     auto moveTask = [&s](int32_t unit) { averageGoals(s, unit); };
     for (int sweep = 0; sweep < SOLVE_SWEEPS; ++sweep) {
         s.last = sweep + 1 == SOLVE_SWEEPS;
         if (pool == nullptr) {
-            fitBones(s, 0, bones);
+            fitBones(layout, layout.largestFirst.data(), bones, s.positions, s.last, s.motions,
+                     s.unit);
             averageGoals(s, 0);
         } else {
-            runOnWorkers(*pool, bones, fitTask);
+            runOnWorkers(*pool, (bones + 1) / 2, fitTask);
             runOnWorkers(*pool, threads, moveTask);
         }
     }

@@ -261,7 +261,7 @@ void layBones(Scene& scene, BoneLayout& layout, int32_t parts) {
     for (size_t e = 0; e < memberCount; ++e) {
         layout.lastMember[size_t(layout.memberVertex[e])] = int32_t(e);
     }
-    layout.handle.resize(n);
+    layout.handle.assign((n + 3) / 4 * 4, 1);
     for (size_t v = 0; v < n; ++v) layout.handle[v] = vertices[v].isHandle != 0 ? 1 : 0;
     cutParts(layout, n, parts);
     layout.reusable = sameInputs(scene, layout, true);

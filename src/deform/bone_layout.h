@@ -33,8 +33,9 @@ struct BoneLayout {
     std::vector<Float4> memberCurrent;       // curOffset, written by the last sweep's fit
     // Per vertex.
     std::vector<int32_t> lastMember;  // its member in the last bone it belongs to; -1: none
-    std::vector<int32_t> handle;      // 1 for a handle
-    // The vertices cut into `parts` runs of about equal work, one per thread. Part t owns the
+    std::vector<int32_t> handle;      // 1 for a handle; padded with handles to whole fours
+    // The vertices cut into `parts` runs of about equal work, one per thread, all but the last a
+    // whole number of sixteen vertices. Part t owns the
     // vertices partVertexBegin[t] .. partVertexBegin[t + 1] - 1 and lists its members bone after
     // bone, each bone's in member order: bone j's are partMemberBegin[t * (bones + 1) + j] up to
     // the next entry. A vertex adds the goals of its bones in bone order whatever part it is in.

@@ -81,7 +81,6 @@ struct Sweep {
     Float4* positions;
     Float4* sums;  // goalSum and weightSum per vertex; zero at the start of a sweep
     MeshVertex* vertices;
-    Candidates* candidates;  // one per part
     WindowTest window;
     Float4 shift;
     VectorUnit unit;
@@ -140,74 +139,149 @@ inline int laneBits(const Int4& lanes) {
 #endif
 }
 
-// The weighted mean of a vertex's goals, shifted by the drift unless the mean is raw, and
-// whether the vertex may move there: it is no handle, has goals, the place is finite and has
-// other bits than its place now. A vertex whose new place has the bits of its old one ends up
-// the same whether it moves or not, so the window need not decide: once a mesh has settled
-// that is nearly every vertex.
-inline bool meanOfGoals(const Sweep& s, int32_t v, Float4& q) {
-    const Float4 sum = s.sums[v];
-    s.sums[v] = Float4{0.0f, 0.0f, 0.0f, 0.0f};
-    const float weight = sum[3];
-    q = sum * (1.0f / weight);
+// Four vertices from v on: the weighted means of their goals, shifted by the drift unless the
+// means are raw, their places now, and which may move (no handle, some goal, a finite place
+// with other bits than the place now). The sums are cleared for the next sweep. Each lane is one
+// vertex's scalar rule.
+struct FourMeans {
+    Float4 x, y, z;
+    Float4 ox, oy, oz;
+    Int4 move;
+};
+
+inline __attribute__((always_inline)) void meansOfGoals(const Sweep& s, int32_t v, FourMeans& f) {
+    Float4* const sums = s.sums;
+    const Float4* const positions = s.positions;
+    const int32_t* const handle = s.layout->handle.data();
+    const Float4 zero{0.0f, 0.0f, 0.0f, 0.0f};
+    Float4 weight;
+    transpose(sums[v], sums[v + 1], sums[v + 2], sums[v + 3], f.x, f.y, f.z, weight);
+    sums[v] = sums[v + 1] = sums[v + 2] = sums[v + 3] = zero;
+    const Float4 r = 1.0f / weight;
+    f.x = f.x * r;
+    f.y = f.y * r;
+    f.z = f.z * r;
     // The raw mean is not shifted at all: adding 0 would turn a -0 into +0.
-    if (!s.rawAverage) q = q + s.shift;
-    q = Float4(Int4(q) & Int4{-1, -1, -1, 0});
-    return (s.layout->handle[size_t(v)] | (weight == 0.0f)) == 0 &&
-           laneBits(finiteLanes(q)) == 15 && laneBits(Int4(q) == Int4(s.positions[v])) != 15;
-}
-
-// Moves the listed candidates whose places are in view, four at a time.
-VECTOR_CLONES
-void placeInView(const Sweep& s, const Candidates& list, int32_t n) {
-    for (int32_t i = 0; i < n; i += 4) {
-        Float4 x, y, z, unused;
-        transpose(list.place[size_t(i)], list.place[size_t(i) + 1], list.place[size_t(i) + 2],
-                  list.place[size_t(i) + 3], x, y, z, unused);
-        Double4 dx, dy, dz;
-        widen(x, dx);
-        widen(y, dy);
-        widen(z, dz);
-        Double4 w, sx, sy;
-        windowPlaces(s.window, dx, dy, dz, w, sx, sy);
-        // In view: projected, inside the viewport and above the bottom margin.
-        const Long4 in = (w != 0.0) & (sx > 0.0) & (sy > SOLVE_BOTTOM_MARGIN) &
-                         (sx < s.window.width) & (sy < s.window.height);
-        const int lanes = laneBits(__builtin_convertvector(in, Int4));
-        const int32_t count = n - i < 4 ? n - i : 4;
-        for (int32_t j = 0; j < count; ++j) {
-            if ((lanes >> j) & 1)
-                s.positions[list.vertex[size_t(i + j)]] = list.place[size_t(i + j)];
-        }
+    if (!s.rawAverage) {
+        f.x = f.x + s.shift[0];
+        f.y = f.y + s.shift[1];
+        f.z = f.z + s.shift[2];
     }
+    Float4 unused;
+    transpose(positions[v], positions[v + 1], positions[v + 2], positions[v + 3], f.ox, f.oy, f.oz,
+              unused);
+    // A vertex whose new place has the bits of its old one ends up the same whether it moves or
+    // not, so the window need not decide: once a mesh has settled that is nearly every vertex.
+    const Int4 same =
+        (Int4(f.x) == Int4(f.ox)) & (Int4(f.y) == Int4(f.oy)) & (Int4(f.z) == Int4(f.oz));
+    const Int4 held = Int4{handle[v], handle[v + 1], handle[v + 2], handle[v + 3]};
+    f.move = (weight != 0.0f) & (held == 0) & finiteLanes(f.x) & finiteLanes(f.y) &
+             finiteLanes(f.z) & ~same;
 }
 
-// Part `part`'s vertices move to the weighted mean of their goals, shifted by the drift, where
-// that stays in view; handles and vertices without goals stay. The sums are cleared for the
-// next sweep, and the last sweep leaves them in the vertices.
+// The four vertices from v on that move take their new places.
+inline __attribute__((always_inline)) void place(const Sweep& s, int32_t v, const FourMeans& f) {
+    const Float4 x = f.move ? f.x : f.ox;
+    const Float4 y = f.move ? f.y : f.oy;
+    const Float4 z = f.move ? f.z : f.oz;
+    Float4* const p = s.positions;
+    transpose(x, y, z, Float4{0.0f, 0.0f, 0.0f, 0.0f}, p[v], p[v + 1], p[v + 2], p[v + 3]);
+}
+
+// Part `part`'s vertices, four at a time, move to the weighted mean of their goals where that
+// stays in view; handles, vertices without goals and places that are not finite stay. The last
+// sweep leaves the sums in the vertices.
+VECTOR_CLONES
 void moveVertices(const Sweep& s, int32_t part) {
     const BoneLayout& layout = *s.layout;
     const int32_t from = layout.partVertexBegin[size_t(part)];
     const int32_t to = layout.partVertexBegin[size_t(part) + 1];
     if (s.last) keepSums(s, from, to);
-    Candidates& list = s.candidates[part];
-    int32_t n = 0;
-    for (int32_t v = from; v < to; ++v) {
-        Float4 q;
-        const bool move = meanOfGoals(s, v, q);
-        if (s.rawAverage) {
-            if (move) s.positions[v] = q;
-        } else {
-            list.vertex[size_t(n)] = v;
-            list.place[size_t(n)] = q;
-            n += move ? 1 : 0;
+    // The lists are padded to whole steps with vertices that have no goals.
+    for (int32_t v = from; v < to; v += 4) {
+        FourMeans f;
+        meansOfGoals(s, v, f);
+        if (laneBits(f.move) == 0) continue;
+        if (!s.rawAverage) {
+            Double4 x, y, z;
+            widen(f.x, x);
+            widen(f.y, y);
+            widen(f.z, z);
+            Double4 w, sx, sy;
+            windowPlaces(s.window, x, y, z, w, sx, sy);
+            // In view: projected, inside the viewport and above the bottom margin.
+            const Long4 in = (w != 0.0) & (sx > 0.0) & (sy > SOLVE_BOTTOM_MARGIN) &
+                             (sx < s.window.width) & (sy < s.window.height);
+            f.move &= __builtin_convertvector(in, Int4);
         }
+        place(s, v, f);
     }
-    if (!s.rawAverage) placeInView(s, list, n);
 }
+
+#if defined(HAVE_VECTOR_UNITS)
+BEGIN_AVX512_LOOPS
+typedef double Double8 __attribute__((vector_size(64)));
+
+// Two fours of floats as eight doubles.
+AVX512_LOOP inline void widenBoth(const Float4& low, const Float4& high, Double8& out) {
+    out = Double8(_mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_cvtps_pd(__m128(low))),
+                                     _mm256_cvtps_pd(__m128(high)), 1));
+}
+
+// moveVertices eight at a time, the window test of all eight in 512-bit registers: the
+// divisions, which bound the test, take as long for eight lanes as for four.
+AVX512_LOOP void moveVerticesAvx512(const Sweep& s, int32_t part) {
+    const BoneLayout& layout = *s.layout;
+    const int32_t from = layout.partVertexBegin[size_t(part)];
+    const int32_t to = layout.partVertexBegin[size_t(part) + 1];
+    if (s.last) keepSums(s, from, to);
+    const __m512d zero = _mm512_setzero_pd();
+    const __m512d margin = _mm512_set1_pd(SOLVE_BOTTOM_MARGIN);
+    const __m512d width = _mm512_set1_pd(s.window.width);
+    const __m512d height = _mm512_set1_pd(s.window.height);
+    for (int32_t v = from; v < to; v += 8) {
+        FourMeans f[2];
+        meansOfGoals(s, v, f[0]);
+        // Past the part's end there may be only padding, or the next part.
+        const bool two = v + 4 < to;
+        if (two) {
+            meansOfGoals(s, v + 4, f[1]);
+        } else {
+            f[1] = f[0];
+        }
+        const int low = laneBits(f[0].move);
+        const int high = two ? laneBits(f[1].move) : 0;
+        if ((low | high) == 0) continue;
+        if (!s.rawAverage) {
+            Double8 x, y, z;
+            widenBoth(f[0].x, f[1].x, x);
+            widenBoth(f[0].y, f[1].y, y);
+            widenBoth(f[0].z, f[1].z, z);
+            Double8 w, sx, sy;
+            windowPlaces(s.window, x, y, z, w, sx, sy);
+            const unsigned in = _mm512_cmp_pd_mask(__m512d(w), zero, _CMP_NEQ_OQ) &
+                                _mm512_cmp_pd_mask(__m512d(sx), zero, _CMP_GT_OQ) &
+                                _mm512_cmp_pd_mask(__m512d(sy), margin, _CMP_GT_OQ) &
+                                _mm512_cmp_pd_mask(__m512d(sx), width, _CMP_LT_OQ) &
+                                _mm512_cmp_pd_mask(__m512d(sy), height, _CMP_LT_OQ);
+            f[0].move &= Int4(_mm_movm_epi32(__mmask8(in & 0xfu)));
+            f[1].move &= Int4(_mm_movm_epi32(__mmask8(in >> 4)));
+        }
+        if (low != 0) place(s, v, f[0]);
+        if (high != 0) place(s, v + 4, f[1]);
+    }
+}
+END_AVX512_LOOPS
+#endif
 
 void averageGoals(const Sweep& s, int32_t part) {
     sumGoals(s, part);
+#if defined(HAVE_VECTOR_UNITS)
+    if (s.unit == VectorUnit::Avx512) {
+        moveVerticesAvx512(s, part);
+        return;
+    }
+#endif
     moveVertices(s, part);
 }
 
@@ -229,31 +303,20 @@ void solveDeformation(Scene& scene, const Vec3f& drift, bool rawAverage,
     layBones(scene, layout, threads);
     const int32_t bones = int32_t(layout.scale.size());
     workers.motions.resize(size_t(bones));
-    workers.positions.resize(size_t(count));
-    workers.sums.assign(size_t(count), Float4{0.0f, 0.0f, 0.0f, 0.0f});
+    // Padded to whole steps of four: the padding has no goals and never moves.
+    const int32_t padded = (count + 3) / 4 * 4;
+    workers.positions.assign(size_t(padded), Float4{0.0f, 0.0f, 0.0f, 0.0f});
+    workers.sums.assign(size_t(padded), Float4{0.0f, 0.0f, 0.0f, 0.0f});
     for (int32_t v = 0; v < count; ++v) {
         const Vec3f& p = vertices[size_t(v)].pos;
         workers.positions[size_t(v)] = Float4{p.x, p.y, p.z, 0.0f};
     }
-    // Room for every vertex of the part, and three more read past the last by the window test.
-    workers.candidates.resize(size_t(threads));
-    for (int32_t t = 0; t < threads; ++t) {
-        const size_t room =
-            size_t(layout.partVertexBegin[size_t(t) + 1] - layout.partVertexBegin[size_t(t)]) + 3;
-        Candidates& list = workers.candidates[size_t(t)];
-        if (list.vertex.size() < room) {
-            list.vertex.resize(room);
-            list.place.resize(room);
-        }
-    }
-
     Sweep s{};
     s.layout = &layout;
     s.motions = workers.motions.data();
     s.positions = workers.positions.data();
     s.sums = workers.sums.data();
     s.vertices = vertices.data();
-    s.candidates = workers.candidates.data();
     prepareWindowTest(matrices, s.window);
     s.shift = Float4{drift.x, drift.y, drift.z, 0.0f};
     s.rawAverage = rawAverage;

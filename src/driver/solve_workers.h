@@ -56,12 +56,6 @@ void runOnWorkers(WorkerPool& pool, int32_t units, Task& task) {
 // The cores this process may run on; at least 1.
 int32_t coreCount();
 
-// A part's vertices whose new place must pass the window test, with that place.
-struct Candidates {
-    std::vector<int32_t> vertex;
-    std::vector<Float4> place;
-};
-
 struct SolveWorkers {
     int32_t threads = 0;  // 0: one per core, the run's choice; tests ask for counts of their own
     VectorUnit widest = VectorUnit::Avx512;  // the widest loops to use, if the CPU has them
@@ -70,5 +64,4 @@ struct SolveWorkers {
     std::vector<Float4> positions;  // pos of every vertex during the sweeps; lane 3 is 0
     std::vector<Float4> sums;       // goalSum and weightSum of every vertex during a sweep
     std::vector<BoneMotion> motions;
-    std::vector<Candidates> candidates;  // one per part
 };

@@ -96,65 +96,115 @@ bool sameInputs(const Scene& scene, BoneLayout& layout, bool keep) {
 
 // Cuts the vertices into `parts` runs of about equal work (a vertex and each of its members
 // one unit apiece), each but the last a whole number of cache lines of positions, and lists
-// every part's members bone after bone.
+// every part's members bone after bone: first those that are their vertex's first member, then
+// the others.
 void cutParts(BoneLayout& layout, size_t n, int32_t parts) {
     constexpr int32_t ALIGN = 16;
-    const int32_t fitted = int32_t(layout.scale.size());
+    const int32_t runs = 2 * int32_t(layout.scale.size());
     layout.parts = parts;
     layout.partVertexBegin.assign(size_t(parts) + 1, int32_t(n));
     layout.partVertexBegin[0] = 0;
-    layout.partMemberBegin.assign(size_t(parts) * size_t(fitted + 1), 0);
-    if (parts == 1) return;
-    layout.cursor.assign(n + 1, 0);
-    for (const int32_t v : layout.memberVertex) ++layout.cursor[size_t(v) + 1];
-    const size_t work = n + layout.memberVertex.size();
-    size_t done = 0;
-    int32_t part = 1;
-    for (size_t v = 0; v < n && part < parts; ++v) {
-        if (v % ALIGN == 0 && done * size_t(parts) >= work * size_t(part)) {
-            layout.partVertexBegin[size_t(part++)] = int32_t(v);
+    std::vector<int32_t>& part = layout.cursor;  // each vertex's part
+    part.assign(n + 1, 0);
+    if (parts > 1) {
+        for (const int32_t v : layout.memberVertex) ++part[size_t(v) + 1];
+        const size_t work = n + layout.memberVertex.size();
+        size_t done = 0;
+        int32_t next = 1;
+        for (size_t v = 0; v < n && next < parts; ++v) {
+            if (v % ALIGN == 0 && done * size_t(parts) >= work * size_t(next)) {
+                layout.partVertexBegin[size_t(next++)] = int32_t(v);
+            }
+            done += 1 + size_t(part[v + 1]);
         }
-        done += 1 + size_t(layout.cursor[v + 1]);
-    }
-    // Which part each vertex is in, then each part's members counted and placed.
-    for (int32_t t = 0; t < parts; ++t) {
-        for (int32_t v = layout.partVertexBegin[size_t(t)];
-             v < layout.partVertexBegin[size_t(t) + 1]; ++v) {
-            layout.cursor[size_t(v)] = t;
+        for (int32_t t = 0; t < parts; ++t) {
+            for (int32_t v = layout.partVertexBegin[size_t(t)];
+                 v < layout.partVertexBegin[size_t(t) + 1]; ++v) {
+                part[size_t(v)] = t;
+            }
         }
     }
+
     std::vector<int32_t>& begin = layout.partMemberBegin;
-    const auto at = [fitted](int32_t t, int32_t j) {
-        return size_t(t) * size_t(fitted + 1) + size_t(j);
+    begin.assign(size_t(parts) * size_t(runs + 1), 0);
+    const auto at = [runs](int32_t t, int32_t r) {
+        return size_t(t) * size_t(runs + 1) + size_t(r);
     };
-    for (int32_t j = 0; j < fitted; ++j) {
-        for (int32_t e = layout.memberBegin[size_t(j)]; e < layout.memberBegin[size_t(j) + 1];
-             ++e) {
-            ++begin[at(layout.cursor[size_t(layout.memberVertex[size_t(e)])], j + 1)];
+    // Calls visit(member, part, run) for every member in bone order, then member order.
+    const auto eachMember = [&layout, &part, n](auto visit) {
+        std::vector<uint8_t>& seen = layout.values;
+        seen.assign(n, 0);
+        const int32_t fitted = int32_t(layout.scale.size());
+        for (int32_t j = 0; j < fitted; ++j) {
+            for (int32_t e = layout.memberBegin[size_t(j)]; e < layout.memberBegin[size_t(j) + 1];
+                 ++e) {
+                const size_t v = size_t(layout.memberVertex[size_t(e)]);
+                visit(e, part[v], 2 * j + (seen[v] != 0 ? 1 : 0));
+                seen[v] = 1;
+            }
         }
-    }
+    };
+    eachMember([&](int32_t, int32_t t, int32_t r) { ++begin[at(t, r + 1)]; });
     int32_t total = 0;
     for (int32_t t = 0; t < parts; ++t) {
-        for (int32_t j = 0; j <= fitted; ++j) {
-            total += begin[at(t, j)];
-            begin[at(t, j)] = total;
+        for (int32_t r = 0; r <= runs; ++r) {
+            total += begin[at(t, r)];
+            begin[at(t, r)] = total;
         }
     }
     layout.partVertex.resize(layout.memberVertex.size());
     layout.partRest.resize(layout.memberVertex.size());
+    eachMember([&](int32_t e, int32_t t, int32_t r) {
+        const size_t slot = size_t(begin[at(t, r)]++);
+        layout.partVertex[slot] = layout.memberVertex[size_t(e)];
+        layout.partRest[slot] = layout.memberRest[size_t(e)];
+    });
+    // Each entry now holds where the next run starts: shifted back by one.
+    for (int32_t t = parts - 1; t >= 0; --t) {
+        for (int32_t r = runs; r > 0; --r) begin[at(t, r)] = begin[at(t, r - 1)];
+        begin[at(t, 0)] = t == 0 ? 0 : begin[at(t - 1, runs)];
+    }
+}
+
+// The units of the fit, two bones each where it can: the bones grouped by the part that holds
+// most of their members, largest first within a group, and the groups' units taken in turn. A
+// thread that takes its part's units then reads the places that it moved itself.
+void groupFits(BoneLayout& layout) {
+    const int32_t fitted = int32_t(layout.scale.size());
+    const int32_t parts = layout.parts;
+    std::vector<int32_t>& tally = layout.tally;
+    tally.assign(size_t(fitted) * size_t(parts), 0);
     for (int32_t j = 0; j < fitted; ++j) {
         for (int32_t e = layout.memberBegin[size_t(j)]; e < layout.memberBegin[size_t(j) + 1];
              ++e) {
-            const int32_t v = layout.memberVertex[size_t(e)];
-            const size_t slot = size_t(begin[at(layout.cursor[size_t(v)], j)]++);
-            layout.partVertex[slot] = v;
-            layout.partRest[slot] = layout.memberRest[size_t(e)];
+            ++tally[size_t(j) * size_t(parts) +
+                    size_t(layout.cursor[size_t(layout.memberVertex[size_t(e)])])];
         }
     }
-    // Each entry now holds where the next bone starts: shifted back by one.
-    for (int32_t t = parts - 1; t >= 0; --t) {
-        for (int32_t j = fitted; j > 0; --j) begin[at(t, j)] = begin[at(t, j - 1)];
-        begin[at(t, 0)] = t == 0 ? 0 : begin[at(t - 1, fitted)];
+    const auto owner = [&tally, parts](int32_t bone) {
+        const int32_t* const count = tally.data() + size_t(bone) * size_t(parts);
+        return int32_t(std::max_element(count, count + parts) - count);
+    };
+    layout.fitOrder.clear();
+    layout.partFitBegin.assign(1, 0);
+    for (int32_t t = 0; t < parts; ++t) {
+        for (const int32_t bone : layout.largestFirst) {
+            if (owner(bone) == t) layout.fitOrder.push_back(bone);
+        }
+        layout.partFitBegin.push_back(int32_t(layout.fitOrder.size()));
+    }
+    layout.fitUnits.clear();
+    for (int32_t k = 0;; k += 2) {
+        bool any = false;
+        for (int32_t t = 0; t < parts; ++t) {
+            const int32_t first = layout.partFitBegin[size_t(t)] + k;
+            const int32_t end = layout.partFitBegin[size_t(t) + 1];
+            if (first >= end) continue;
+            any = true;
+            layout.fitUnits.push_back(first);
+            layout.fitUnits.push_back(std::min(end - first, int32_t(2)));
+        }
+        if (!any) break;
     }
 }
 
@@ -264,6 +314,7 @@ void layBones(Scene& scene, BoneLayout& layout, int32_t parts) {
     layout.handle.assign((n + 3) / 4 * 4, 1);
     for (size_t v = 0; v < n; ++v) layout.handle[v] = vertices[v].isHandle != 0 ? 1 : 0;
     cutParts(layout, n, parts);
+    groupFits(layout);
     layout.reusable = sameInputs(scene, layout, true);
 }
 
@@ -473,10 +524,15 @@ void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool kee
 
 namespace {
 
+template <bool fresh>
 inline void addGoals(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
                      int32_t count, Float4* sums) {
     const BoneMotion m = motion;
-    for (int32_t i = 0; i < count; ++i) addGoal(m, rest[i], sums[vertex[i]]);
+    for (int32_t i = 0; i < count; ++i) {
+        Float4& sum = sums[vertex[i]];
+        if (fresh) sum = Float4{0.0f, 0.0f, 0.0f, 0.0f};
+        addGoal(m, rest[i], sum);
+    }
 }
 
 #if defined(HAVE_VECTOR_UNITS)
@@ -485,7 +541,9 @@ struct MotionAvx2 {
     __m256d c0, c1, c2, centre;
 };
 
-// addGoal for one member: the same operations, lane by lane.
+// addGoal for one member: the same operations, lane by lane. A fresh sum starts from zero
+// rather than from what it held.
+template <bool fresh>
 AVX2_LOOP inline void addGoalAvx2(const MotionAvx2& m, const Float4& rest, Float4& sum) {
     const __m256d q = _mm256_cvtps_pd(__m128(rest));
     __m256d goal = _mm256_mul_pd(m.c0, _mm256_permute4x64_pd(q, 0x00));
@@ -494,18 +552,21 @@ AVX2_LOOP inline void addGoalAvx2(const MotionAvx2& m, const Float4& rest, Float
     goal = _mm256_add_pd(goal, m.centre);
     const __m256d w = _mm256_permute4x64_pd(q, 0xff);
     goal = _mm256_blend_pd(_mm256_mul_pd(goal, w), w, 0x8);
-    sum = Float4(_mm256_cvtpd_ps(_mm256_add_pd(goal, _mm256_cvtps_pd(__m128(sum)))));
+    const __m256d before = fresh ? _mm256_setzero_pd() : _mm256_cvtps_pd(__m128(sum));
+    sum = Float4(_mm256_cvtpd_ps(_mm256_add_pd(goal, before)));
 }
 
+template <bool fresh>
 AVX2_LOOP void addGoalsAvx2(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
                             int32_t count, Float4* sums) {
     const MotionAvx2 m{__m256d(motion.column[0]), __m256d(motion.column[1]),
                        __m256d(motion.column[2]), __m256d(motion.centre)};
-    for (int32_t i = 0; i < count; ++i) addGoalAvx2(m, rest[i], sums[vertex[i]]);
+    for (int32_t i = 0; i < count; ++i) addGoalAvx2<fresh>(m, rest[i], sums[vertex[i]]);
 }
 
 BEGIN_AVX512_LOOPS
 // Two members a step, one in each half of a 512-bit register.
+template <bool fresh>
 AVX512_LOOP void addGoalsAvx512(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
                                 int32_t count, Float4* sums) {
     const MotionAvx2 m{__m256d(motion.column[0]), __m256d(motion.column[1]),
@@ -520,8 +581,8 @@ AVX512_LOOP void addGoalsAvx512(const BoneMotion& motion, const int32_t* vertex,
         const int32_t v1 = vertex[i + 1];
         if (v0 == v1) {
             // The second goal adds onto the first.
-            addGoalAvx2(m, rest[i], sums[v0]);
-            addGoalAvx2(m, rest[i + 1], sums[v1]);
+            addGoalAvx2<fresh>(m, rest[i], sums[v0]);
+            addGoalAvx2<false>(m, rest[i + 1], sums[v1]);
             continue;
         }
         const __m512d q =
@@ -532,30 +593,46 @@ AVX512_LOOP void addGoalsAvx512(const BoneMotion& motion, const int32_t* vertex,
         goal = _mm512_add_pd(goal, centre);
         const __m512d w = _mm512_permutex_pd(q, 0xff);
         goal = _mm512_mask_blend_pd(0x88, _mm512_mul_pd(goal, w), w);
-        const __m256 both = _mm256_set_m128(__m128(sums[v1]), __m128(sums[v0]));
-        const __m256 total = _mm512_cvtpd_ps(_mm512_add_pd(goal, _mm512_cvtps_pd(both)));
+        const __m512d before =
+            fresh ? _mm512_setzero_pd()
+                  : _mm512_cvtps_pd(_mm256_set_m128(__m128(sums[v1]), __m128(sums[v0])));
+        const __m256 total = _mm512_cvtpd_ps(_mm512_add_pd(goal, before));
         sums[v0] = Float4(_mm256_castps256_ps128(total));
         sums[v1] = Float4(_mm256_extractf128_ps(total, 1));
     }
-    if (i < count) addGoalAvx2(m, rest[i], sums[vertex[i]]);
+    if (i < count) addGoalAvx2<fresh>(m, rest[i], sums[vertex[i]]);
 }
 END_AVX512_LOOPS
 #endif
 
 }  // namespace
 
-void addBoneGoals(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
-                  int32_t count, Float4* sums, VectorUnit unit) {
+namespace {
+
+template <bool fresh>
+void goalsOf(const BoneMotion& motion, const int32_t* vertex, const Float4* rest, int32_t count,
+             Float4* sums, VectorUnit unit) {
 #if defined(HAVE_VECTOR_UNITS)
     if (motion.usable != 0 && unit == VectorUnit::Avx512) {
-        addGoalsAvx512(motion, vertex, rest, count, sums);
+        addGoalsAvx512<fresh>(motion, vertex, rest, count, sums);
         return;
     }
     if (motion.usable != 0 && unit == VectorUnit::Avx2) {
-        addGoalsAvx2(motion, vertex, rest, count, sums);
+        addGoalsAvx2<fresh>(motion, vertex, rest, count, sums);
         return;
     }
 #endif
     (void)unit;
-    addGoals(motion, vertex, rest, count, sums);
+    addGoals<fresh>(motion, vertex, rest, count, sums);
+}
+
+}  // namespace
+
+void addBoneGoals(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
+                  int32_t count, Float4* sums, bool fresh, VectorUnit unit) {
+    if (fresh) {
+        goalsOf<true>(motion, vertex, rest, count, sums, unit);
+    } else {
+        goalsOf<false>(motion, vertex, rest, count, sums, unit);
+    }
 }

@@ -24,7 +24,7 @@ struct BoneLayout {
     // Per fitted bone, in bone order; `memberBegin` has one entry more.
     std::vector<int32_t> memberBegin;
     std::vector<float> scale;           // k = 1 / W
-    std::vector<int32_t> largestFirst;  // the fitted bones by member count, for sharing out
+    std::vector<int32_t> largestFirst;  // the fitted bones by member count
     // Per member.
     std::vector<int32_t> memberVertex;
     std::vector<float> memberWeight;
@@ -35,15 +35,23 @@ struct BoneLayout {
     std::vector<int32_t> lastMember;  // its member in the last bone it belongs to; -1: none
     std::vector<int32_t> handle;      // 1 for a handle; padded with handles to whole fours
     // The vertices cut into `parts` runs of about equal work, one per thread, all but the last a
-    // whole number of sixteen vertices. Part t owns the
-    // vertices partVertexBegin[t] .. partVertexBegin[t + 1] - 1 and lists its members bone after
-    // bone, each bone's in member order: bone j's are partMemberBegin[t * (bones + 1) + j] up to
-    // the next entry. A vertex adds the goals of its bones in bone order whatever part it is in.
+    // whole number of sixteen vertices. Part t owns the vertices partVertexBegin[t] up to
+    // partVertexBegin[t + 1] and lists its members bone after bone, each bone's in two runs:
+    // first the members that are their vertex's first, then the others, each run in member
+    // order. Run r of part t (2j and 2j + 1 for bone j) starts at partMemberBegin[t * (2 bones
+    // + 1) + r] and ends where the next starts. So a vertex adds the goals of its bones in bone
+    // order whatever part it is in, and its first goal need not read the sum it replaces.
     int32_t parts = 0;
     std::vector<int32_t> partVertexBegin;
     std::vector<int32_t> partMemberBegin;
     std::vector<int32_t> partVertex;
     std::vector<Float4> partRest;  // (qx, qy, qz, w)
+    // The fit shared out: the fitted bones grouped by the part that holds most of their members
+    // (part t's are fitOrder[partFitBegin[t]] up to the next part's), and units of one or two
+    // of them, a (first index in fitOrder, count) pair each, the parts' units taken in turn.
+    std::vector<int32_t> fitOrder;
+    std::vector<int32_t> partFitBegin;
+    std::vector<int32_t> fitUnits;
     // What the bone steps leave in each vertex: its last weight and, when some bone fits it,
     // its last rest offset. A lay-out that is reused stores them again.
     std::vector<uint8_t> finalKind;  // 0: no bone; 1: a weight; 2: a weight and a rest offset
@@ -58,6 +66,7 @@ struct BoneLayout {
     // Working lists of the lay-out.
     std::vector<uint8_t> values;
     std::vector<int32_t> cursor;
+    std::vector<int32_t> tally;
 };
 
 // Lays out the bones that the solve runs for `scene` with its vertices cut into `parts` runs,
@@ -78,9 +87,10 @@ void fitBones(BoneLayout& layout, const int32_t* bones, int32_t count, const Flo
               bool keepOffsets, BoneMotion* motions, VectorUnit unit = widestVectorUnit());
 
 // Adds `motion`'s goals for `count` members, given by their vertices and rest slots, into
-// `sums` in member order.
+// `sums` in member order. With `fresh` each sum starts from zero, whatever it held: the goal is
+// its vertex's first.
 void addBoneGoals(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
-                  int32_t count, Float4* sums, VectorUnit unit = widestVectorUnit());
+                  int32_t count, Float4* sums, bool fresh, VectorUnit unit = widestVectorUnit());
 
 // Adds the goal that `motion` gives a member with rest slot `rest` (qx, qy, qz, w) into `sum`
 // (goalSum x, y, z and weightSum): the goal in double, times w, added to the sum in double and

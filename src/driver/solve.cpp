@@ -79,7 +79,7 @@ struct Sweep {
     BoneLayout* layout;
     BoneMotion* motions;
     Float4* positions;
-    Float4* sums;  // goalSum and weightSum per vertex; zero at the start of a sweep
+    Float4* sums;  // goalSum and weightSum per vertex: a vertex's first goal replaces its sum
     MeshVertex* vertices;
     WindowTest window;
     Float4 shift;
@@ -88,29 +88,23 @@ struct Sweep {
     bool last;
 };
 
-// Fits the bones in pairs of the largest first: pair `pair` of them.
-void fitPair(const Sweep& s, int32_t pair) {
+// Fits the bones of unit `unit` of the lay-out's fit units.
+void fitUnit(const Sweep& s, int32_t unit) {
     const BoneLayout& layout = *s.layout;
-    const int32_t first = 2 * pair;
-    const int32_t count = std::min(int32_t(layout.largestFirst.size()) - first, int32_t(2));
-    fitBones(*s.layout, layout.largestFirst.data() + first, count, s.positions, s.last, s.motions,
-             s.unit);
+    fitBones(*s.layout, layout.fitOrder.data() + layout.fitUnits[size_t(2 * unit)],
+             layout.fitUnits[size_t(2 * unit) + 1], s.positions, s.last, s.motions, s.unit);
 }
 
 // The goal sums of part `part`'s vertices: bone after bone, so that each vertex adds its bones'
-// goals in bone order.
+// goals in bone order. A vertex's first goal replaces what its sum held.
 void sumGoals(const Sweep& s, int32_t part) {
     const BoneLayout& layout = *s.layout;
-    const int32_t bones = int32_t(layout.scale.size());
-    const bool whole = layout.parts == 1;
-    const int32_t* const begin =
-        whole ? layout.memberBegin.data()
-              : layout.partMemberBegin.data() + size_t(part) * size_t(bones + 1);
-    const int32_t* const vertex = whole ? layout.memberVertex.data() : layout.partVertex.data();
-    const Float4* const rest = whole ? layout.memberRest.data() : layout.partRest.data();
-    for (int32_t j = 0; j < bones; ++j) {
-        addBoneGoals(s.motions[j], vertex + begin[j], rest + begin[j], begin[j + 1] - begin[j],
-                     s.sums, s.unit);
+    const int32_t runs = 2 * int32_t(layout.scale.size());
+    const int32_t* const begin = layout.partMemberBegin.data() + size_t(part) * size_t(runs + 1);
+    for (int32_t r = 0; r < runs; ++r) {
+        addBoneGoals(s.motions[r / 2], layout.partVertex.data() + begin[r],
+                     layout.partRest.data() + begin[r], begin[r + 1] - begin[r], s.sums, r % 2 == 0,
+                     s.unit);
     }
 }
 
@@ -141,8 +135,7 @@ inline int laneBits(const Int4& lanes) {
 
 // Four vertices from v on: the weighted means of their goals, shifted by the drift unless the
 // means are raw, their places now, and which may move (no handle, some goal, a finite place
-// with other bits than the place now). The sums are cleared for the next sweep. Each lane is one
-// vertex's scalar rule.
+// with other bits than the place now). Each lane is one vertex's scalar rule.
 struct FourMeans {
     Float4 x, y, z;
     Float4 ox, oy, oz;
@@ -150,13 +143,11 @@ struct FourMeans {
 };
 
 inline __attribute__((always_inline)) void meansOfGoals(const Sweep& s, int32_t v, FourMeans& f) {
-    Float4* const sums = s.sums;
+    const Float4* const sums = s.sums;
     const Float4* const positions = s.positions;
     const int32_t* const handle = s.layout->handle.data();
-    const Float4 zero{0.0f, 0.0f, 0.0f, 0.0f};
     Float4 weight;
     transpose(sums[v], sums[v + 1], sums[v + 2], sums[v + 3], f.x, f.y, f.z, weight);
-    sums[v] = sums[v + 1] = sums[v + 2] = sums[v + 3] = zero;
     const Float4 r = 1.0f / weight;
     f.x = f.x * r;
     f.y = f.y * r;
@@ -327,9 +318,10 @@ void solveDeformation(Scene& scene, const Vec3f& drift, bool rawAverage,
         workers.pool = std::make_unique<WorkerPool>(threads);
     }
     WorkerPool* pool = threads > 1 ? workers.pool.get() : nullptr;
-    // Bones are claimed one at a time, the largest first; parts whole. Either way every bone
-    // and every vertex comes out the same whoever does it.
-    auto fitTask = [&s](int32_t unit) { fitPair(s, unit); };
+    // Units are claimed in turn, so the caller and the first helper, which claim first, mostly
+    // take parts 0 and 1 and the fits of their bones; whoever does a unit, every bone and every
+    // vertex comes out the same.
+    auto fitTask = [&s](int32_t unit) { fitUnit(s, unit); };
     auto moveTask = [&s](int32_t unit) { averageGoals(s, unit); };
     for (int sweep = 0; sweep < SOLVE_SWEEPS; ++sweep) {
         s.last = sweep + 1 == SOLVE_SWEEPS;
@@ -338,7 +330,7 @@ void solveDeformation(Scene& scene, const Vec3f& drift, bool rawAverage,
                      s.unit);
             averageGoals(s, 0);
         } else {
-            runOnWorkers(*pool, (bones + 1) / 2, fitTask);
+            runOnWorkers(*pool, int32_t(layout.fitUnits.size() / 2), fitTask);
             runOnWorkers(*pool, threads, moveTask);
         }
     }

@@ -524,6 +524,31 @@ void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool kee
 
 namespace {
 
+// Adds the goal that `motion` gives a member with rest slot `rest` (qx, qy, qz, w) into `sum`
+// (goalSum x, y, z and weightSum): the goal in double, times w, added to the sum in double and
+// rounded to float; translation only without a rotation, in float. A float sum rounded through
+// double is the float sum, so both cases add the same way.
+inline void addGoal(const BoneMotion& motion, const Float4& rest, Float4& sum) {
+    if (motion.usable != 0) {
+        Double4 q;
+        widen(rest, q);
+        Double4 goal = motion.column[0] * q[0];
+        goal = goal + motion.column[1] * q[1];
+        goal = goal + motion.column[2] * q[2];
+        goal = goal + motion.centre;
+        goal = goal * q[3];
+        goal[3] = q[3];
+        Double4 total;
+        widen(sum, total);
+        total = goal + total;
+        narrow(total, sum);
+    } else {
+        Float4 goal = (rest + motion.centref) * rest[3];
+        goal[3] = rest[3];
+        sum = sum + goal;
+    }
+}
+
 template <bool fresh>
 inline void addGoals(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
                      int32_t count, Float4* sums) {

@@ -9,13 +9,14 @@ import sys
 # may use everything below them; nothing may use a program.
 LAYERS = {
     "scene": [],
+    "files": [],
     "platform": [],
-    "video": [],
+    "video": ["files"],
     "deform": ["scene"],
     "render": ["scene"],
-    "driver": ["scene", "platform", "deform", "render"],
-    "merge": ["scene"],
-    "capture": ["scene", "platform", "video", "deform", "render", "driver"],
+    "driver": ["scene", "files", "platform", "deform", "render"],
+    "merge": ["scene", "files"],
+    "capture": ["scene", "files", "platform", "video", "deform", "render", "driver"],
 }
 
 # System headers that only some layers may include.

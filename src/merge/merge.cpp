@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "files/atomic_file.h"
 #include "merge/row_files.h"
-#include "merge/script_file.h"
 #include "merge/show_check.h"
 #include "merge/takes.h"
 

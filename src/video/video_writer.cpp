@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "files/atomic_file.h"
 #include "video/av_error.h"
 #include "video/music_feed.h"
 
@@ -42,8 +43,8 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 struct VideoWriter {
     VideoOptions options;
     int frameLimit = 0;
-    std::string tempPath;  // removed unless the video is finished
-    bool closed = false;   // finished or given up
+    AtomicFile file;      // removed unless the video is finished
+    bool closed = false;  // finished or given up
     std::string failure;
     AVFormatContext* format = nullptr;
     AVCodecContext* video = nullptr;
@@ -79,8 +80,7 @@ void releaseEncoding(VideoWriter& writer) {
 
 void discard(VideoWriter& writer) {
     releaseEncoding(writer);
-    if (!writer.tempPath.empty()) unlink(writer.tempPath.c_str());
-    writer.tempPath.clear();
+    abandonAtomicFile(writer.file);
     writer.closed = true;
 }
 
@@ -142,21 +142,14 @@ const char* checkOptions(const VideoOptions& options) {
 }
 
 // Reserves a fresh name in the output's folder, so that the final rename cannot cross file
-// systems and two captures never share a temporary file.
+// systems and two captures never share a temporary file. FFmpeg writes it by name.
 bool createTempFile(VideoWriter& writer, std::string& error) {
-    std::vector<char> name(writer.options.outputPath.begin(), writer.options.outputPath.end());
-    const char suffix[] = ".part-XXXXXX";
-    name.insert(name.end(), suffix, suffix + sizeof suffix);
-    const int fd = mkstemp(name.data());
-    if (fd < 0)
+    std::string reason;
+    if (!beginAtomicFile(writer.options.outputPath, writer.file, reason))
         return fail(writer, std::string("cannot create a file beside it: ") + strerror(errno),
                     error);
-    // mkstemp makes the file private; the finished video gets the usual permissions.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
-    writer.tempPath = name.data();
+    close(writer.file.fd);
+    writer.file.fd = -1;
     return true;
 }
 
@@ -260,7 +253,7 @@ bool reportWriteError(VideoWriter& writer, const std::string& what, int result,
                       std::string& error) {
     if (result >= 0 && writer.format->pb != nullptr) result = writer.format->pb->error;
     if (result >= 0) return true;
-    return failCode(writer, what + " " + writer.tempPath, result, error);
+    return failCode(writer, what + " " + writer.file.temporary, result, error);
 }
 
 }  // namespace
@@ -290,8 +283,8 @@ VideoWriterPtr openVideo(const VideoOptions& options, std::string& error) {
     av_log_set_level(AV_LOG_ERROR);
     if (!createTempFile(*writer, error)) return nullptr;
 
-    int result =
-        avformat_alloc_output_context2(&writer->format, nullptr, "mp4", writer->tempPath.c_str());
+    int result = avformat_alloc_output_context2(&writer->format, nullptr, "mp4",
+                                                writer->file.temporary.c_str());
     writer->packet = av_packet_alloc();
     if (result < 0 || writer->packet == nullptr) {
         failCode(*writer, "cannot set up MP4 writing", result < 0 ? result : AVERROR(ENOMEM),
@@ -301,9 +294,9 @@ VideoWriterPtr openVideo(const VideoOptions& options, std::string& error) {
     if (!openPictures(*writer, error)) return nullptr;
     if (!options.musicPath.empty() && !openSound(*writer, error)) return nullptr;
 
-    result = avio_open(&writer->format->pb, writer->tempPath.c_str(), AVIO_FLAG_WRITE);
+    result = avio_open(&writer->format->pb, writer->file.temporary.c_str(), AVIO_FLAG_WRITE);
     if (result < 0) {
-        failCode(*writer, "cannot open " + writer->tempPath, result, error);
+        failCode(*writer, "cannot open " + writer->file.temporary, result, error);
         return nullptr;
     }
     // The index goes in front once the file is complete, so players can start before the end
@@ -389,10 +382,11 @@ bool finishVideo(VideoWriter& writer, std::string& error) {
     result = av_write_trailer(writer.format);
     if (!reportWriteError(writer, "cannot complete", result, error)) return false;
     result = avio_closep(&writer.format->pb);
-    if (result < 0) return failCode(writer, "cannot complete " + writer.tempPath, result, error);
-    if (std::rename(writer.tempPath.c_str(), writer.options.outputPath.c_str()) != 0)
-        return fail(writer, std::string("cannot put it in place: ") + strerror(errno), error);
-    writer.tempPath.clear();
+    if (result < 0)
+        return failCode(writer, "cannot complete " + writer.file.temporary, result, error);
+    std::string reason;
+    if (!commitAtomicFile(writer.file, reason))
+        return fail(writer, "cannot put it in place: " + reason, error);
     struct stat info;
     if (stat(writer.options.outputPath.c_str(), &info) == 0)
         writer.stats.bytesWritten = info.st_size;

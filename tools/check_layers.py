@@ -30,8 +30,30 @@ OWNERS = [
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
 
-def check(root):
+# Outside src/, the tests' own support may read videos back through FFmpeg; nothing else may.
+FFMPEG = OWNERS[3][0]
+FFMPEG_OUTSIDE_SRC = {"tests/support"}
+
+
+def check_outside_src(root):
     problems = []
+    for top in ("tests", "bench", "fuzz", "tools"):
+        for path in sorted((root / top).rglob("*")):
+            if path.suffix not in (".h", ".cpp"):
+                continue
+            relative = path.relative_to(root)
+            if str(relative.parent) in FFMPEG_OUTSIDE_SRC:
+                continue
+            for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
+                match = INCLUDE.match(line)
+                if match and FFMPEG.search(match.group(2)):
+                    problems.append(f"{relative}:{number}: FFmpeg ({match.group(2)}) belongs to "
+                                    f"src/video and {' and '.join(sorted(FFMPEG_OUTSIDE_SRC))}")
+    return problems
+
+
+def check(root):
+    problems = check_outside_src(root)
     src = root / "src"
     for path in sorted(src.rglob("*")):
         if path.suffix not in (".h", ".cpp"):

@@ -74,11 +74,8 @@ int main(int argc, char** argv) {
     CaptureProgress progress;
     startProgress(progress, stderr, isatty(STDERR_FILENO) != 0, span.endFrame - span.firstFrame);
     DriverState state;
-    CapturePlatform platform(options, span, state.simulateOnly, stopRequested, progress);
-    if (startUp(platform, state, true, realStartupSteps())) {
-        state.showViewportForSolve = true;
-        runFrameLoop(platform, state);
-    }
+    CapturePlatform platform(options, span, stopRequested, progress);
+    if (startUp(platform, state, true, realStartupSteps())) runFrameLoop(platform, state);
     shutDown(platform, state);
     std::fflush(stdout);
 

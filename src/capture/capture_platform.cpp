@@ -13,13 +13,8 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 CapturePlatform::CapturePlatform(const CaptureOptions& options, const CaptureSpan& span,
-                                 bool& simulateOnly, const volatile std::sig_atomic_t& stop,
-                                 CaptureProgress& progress)
-    : options_(options),
-      span_(span),
-      simulateOnly_(simulateOnly),
-      stop_(stop),
-      progress_(progress) {}
+                                 const volatile std::sig_atomic_t& stop, CaptureProgress& progress)
+    : options_(options), span_(span), stop_(stop), progress_(progress) {}
 
 bool CapturePlatform::createGlWindow(const char* title, int32_t width, int32_t height, int32_t bits,
                                      bool) {
@@ -69,7 +64,6 @@ bool CapturePlatform::pumpMessages() {
     frameAtPump_ = frame_;
     showProgress(progress_, encoder_.framesWritten(), frame_, span_.firstFrame);
     if (stopping() || frame_ >= span_.endFrame) return false;
-    simulateOnly_ = frame_ < span_.firstFrame;
     return true;
 }
 

@@ -25,9 +25,8 @@ struct CaptureTimes {
 
 class CapturePlatform : public Platform {
 public:
-    // `simulateOnly` is the driver's switch for frames before the span; `stop` is set by the
-    // signal handlers.
-    CapturePlatform(const CaptureOptions& options, const CaptureSpan& span, bool& simulateOnly,
+    // `stop` is set by the signal handlers.
+    CapturePlatform(const CaptureOptions& options, const CaptureSpan& span,
                     const volatile std::sig_atomic_t& stop, CaptureProgress& progress);
 
     bool createGlWindow(const char* title, int32_t width, int32_t height, int32_t bits,
@@ -41,6 +40,8 @@ public:
     // Reads the frame back and queues it for encoding when it is in the span, then steps the
     // clock.
     void swapBuffers() override;
+    // Frames before the span are only worked out; every frame's solve sees the show's window.
+    FramePlan planFrame() override { return FramePlan{frame_ >= span_.firstFrame, true}; }
 
     // Counts frames: frame n is show time n / fps exactly.
     int64_t readPerformanceCounter() override { return frame_; }
@@ -74,7 +75,6 @@ private:
 
     CaptureOptions options_;
     CaptureSpan span_;
-    bool& simulateOnly_;
     const volatile std::sig_atomic_t& stop_;
     CaptureProgress& progress_;
     WindowState window_;

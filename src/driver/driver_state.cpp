@@ -21,8 +21,6 @@ void initDriverState(DriverState& state, bool showMode) {
     state.studio = Studio{};
     state.studio.enabled = !showMode;
     state.studio.headsUp = true;
-    state.simulateOnly = false;
-    state.showViewportForSolve = false;
 }
 
 void setCameraStartValues(DriverState& state) {

@@ -34,12 +34,6 @@ struct DriverState {
     std::FILE* console = stdout;  // where the console lines go; start-up leaves it as it is
     Studio studio;                // the authoring tool's transport, heads-up line and preview
     SolveWorkers solveWorkers;    // the solve's threads and lists, for the whole run
-    // For a capture: frames before the captured span are only simulated (camera, matrices and
-    // solve, nothing drawn or presented) so that the span's frames equal those of a whole run.
-    bool simulateOnly = false;
-    // For a capture at any picture size: the solve and its window test see the show's own
-    // viewport, so that the motion does not depend on the size drawn.
-    bool showViewportForSolve = false;
 };
 
 // Fills `state` with the start values of a run in the given set-up (scenes empty, no rows).

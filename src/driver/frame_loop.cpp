@@ -36,6 +36,7 @@ void presentFrame(Platform& platform) {
 
 FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& input,
                       MatrixStore& matrices) {
+    const FramePlan plan = platform.planFrame();
     // In the authoring tool the studio's transport stands between the counter and the clock.
     state.showTime = float(state.studio.enabled ? startStudioFrame(platform, state, input)
                                                 : readShowClock(platform, state.clock));
@@ -47,7 +48,7 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
     if (!state.running) {
         outcome = FrameOutcome::Escaped;
     } else {
-        if (!state.simulateOnly) {
+        if (plan.draw) {
             drawBackground(state.scenes[state.currentScene].backgroundTexture,
                            (state.showTime - fadeStart) * fadeRate, windowWidth, windowHeight);
         }
@@ -61,7 +62,7 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
         setupCamera(scene.mesh, state.fov, state.dx, state.dy, state.dz, state.ox, state.oy,
                     state.oz, state.ra, state.rb, windowWidth, windowHeight);
         readMatrixStore(matrices);
-        if (state.showViewportForSolve) {
+        if (plan.solveOnShowWindow) {
             matrices.viewport[0] = 0;
             matrices.viewport[1] = 0;
             matrices.viewport[2] = windowWidth;
@@ -70,11 +71,11 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
         if (scene.boneCount != 0) {
             solveDeformation(scene, state.drift, state.rawAverage, matrices, state.solveWorkers);
             recentreDepth(scene, state.drift);
-            if (!state.simulateOnly) {
+            if (plan.draw) {
                 drawMesh(scene.mesh, scene.texWidth, scene.texHeight, scene.meshTexture);
             }
         }
-        if (!state.simulateOnly) {
+        if (plan.draw) {
             drawStudioHeadsUp(state);
             presentFrame(platform);
         }
@@ -99,20 +100,20 @@ void runClosingSequence(Platform& platform, DriverState& state) {
     }
 }
 
-int runFrameLoop(Platform& platform, DriverState& state) {
+LoopEnd runFrameLoop(Platform& platform, DriverState& state) {
     MatrixStore matrices{};
     for (;;) {
-        if (!platform.pumpMessages()) return 0;
+        if (!platform.pumpMessages()) return LoopEnd::Closed;
         const FrameOutcome outcome = runFrame(platform, state, platform.input(), matrices);
         if (outcome == FrameOutcome::ShowEnded) {
             // The end of the show: nothing is drawn after the closing picture, and the run
             // ends as soon as the hold is over.
             runClosingSequence(platform, state);
-            return 0;
+            return LoopEnd::ShowEnded;
         }
         if (outcome == FrameOutcome::Escaped) {
             platform.closeWindowAndDrain();
-            return 0;
+            return LoopEnd::Closed;
         }
     }
 }

@@ -21,6 +21,10 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
 // Frees the music, shows the closing picture at full brightness and holds it for 2 s.
 void runClosingSequence(Platform& platform, DriverState& state);
 
-// Runs until the window is closed, Escape is pressed or the show has ended, and returns the
-// exit code.
-int runFrameLoop(Platform& platform, DriverState& state);
+enum class LoopEnd {
+    Closed,     // the window was closed or Escape pressed: the run shuts down, exit code 0
+    ShowEnded,  // the closing picture was held: the process ends at once with code 0
+};
+
+// Runs until the window is closed, Escape is pressed or the show has ended.
+LoopEnd runFrameLoop(Platform& platform, DriverState& state);

@@ -52,7 +52,13 @@ int runProgram(Platform& platform, bool showMode) {
     DriverState state;
     int exitCode = 1;
     if (startUp(platform, state, showMode, realStartupSteps())) {
-        exitCode = runFrameLoop(platform, state);
+        // The end of the show ends the process as it stands: the music was freed by the
+        // closing sequence, and the window and the scenes go with the process.
+        if (runFrameLoop(platform, state) == LoopEnd::ShowEnded) {
+            std::fflush(stdout);
+            return 0;
+        }
+        exitCode = 0;
     }
     shutDown(platform, state);
     std::fflush(stdout);

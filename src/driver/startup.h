@@ -24,5 +24,6 @@ bool startUp(Platform& platform, DriverState& state, bool showMode, const Startu
 // Frees the music, closes the window and destroys the scenes, last slot first.
 void shutDown(Platform& platform, DriverState& state);
 
-// The whole run of one set-up on the given platform; returns the process exit code.
+// The whole run of one set-up on the given platform; returns the process exit code. After the
+// end of the show it returns at once, without shutting down.
 int runProgram(Platform& platform, bool showMode);

@@ -109,8 +109,8 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     tellTransport(before, studio.transport, step);
     if (step.reposition) putSlotInStep(state, step.showTime);
 
-    if (presses.pressed[studioKeyH]) studio.headsUp = !studio.headsUp;
-    if (presses.pressed[studioKeyF12]) {
+    if (presses.pressed[VK_H]) studio.headsUp = !studio.headsUp;
+    if (presses.pressed[VK_F12]) {
         if (studio.preview) {
             stopPreview(state, step.showTime);
         } else {

@@ -126,17 +126,17 @@ TransportStep advanceTransport(Transport& transport, ShowClock& clock, int64_t c
 TransportStep runTransport(Transport& transport, const KeyPresses& presses, ShowClock& clock,
                            int64_t counter) {
     TransportStep step = advanceTransport(transport, clock, counter);
-    if (presses.pressed[studioKeyHome]) {
+    if (presses.pressed[VK_HOME]) {
         step = then(step, seekTransport(transport, clock, counter, sectionStartAt(step.showTime)));
     }
-    if (presses.pressed[studioKeyPageUp]) {
+    if (presses.pressed[VK_PRIOR]) {
         step = then(step, seekTransport(transport, clock, counter, step.showTime - seekStep));
     }
-    if (presses.pressed[studioKeyPageDown]) {
+    if (presses.pressed[VK_NEXT]) {
         step = then(step, seekTransport(transport, clock, counter, step.showTime + seekStep));
     }
-    if (presses.pressed[studioKeyP]) step = then(step, togglePause(transport, clock, counter));
-    if (presses.pressed[studioKeyL]) step = then(step, pressLoop(transport, clock, counter));
+    if (presses.pressed[VK_P]) step = then(step, togglePause(transport, clock, counter));
+    if (presses.pressed[VK_L]) step = then(step, pressLoop(transport, clock, counter));
     return step;
 }
 

@@ -12,15 +12,9 @@
 #include "driver/show_clock.h"
 #include "platform/input_table.h"
 
-// Virtual-key codes of the studio keys, as the window's event handler records them.
-constexpr int32_t studioKeyPageUp = 33;    // seek back 5 s
-constexpr int32_t studioKeyPageDown = 34;  // seek forward 5 s
-constexpr int32_t studioKeyHome = 36;      // back to the start of the current section
-constexpr int32_t studioKeyH = 72;
-constexpr int32_t studioKeyL = 76;  // loop start, loop end, loop off
-constexpr int32_t studioKeyP = 80;  // pause and resume
-constexpr int32_t studioKeyF12 = 123;
-
+// The studio's keys (VirtualKey codes): Page Up and Page Down seek 5 s back and forward, Home
+// goes back to the start of the current section, P pauses and resumes, L marks the loop's
+// start and end and clears it, H shows and hides the heads-up line, F12 previews the script.
 constexpr double seekStep = 5.0;
 
 enum class LoopState { None, StartMarked, Active };

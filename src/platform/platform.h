@@ -6,6 +6,15 @@
 
 #include "platform/input_table.h"
 
+// What the coming frame is for. The show and the authoring tool draw and present every frame.
+// A capture works out the frames before its span without drawing them, so that the span's
+// frames equal those of a whole run, and draws at sizes other than the show's window while
+// the motion must not depend on the size.
+struct FramePlan {
+    bool draw = true;                // false: worked out (camera, matrices, solve), not drawn
+    bool solveOnShowWindow = false;  // the solve's window test sees the show's own viewport
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -26,6 +35,8 @@ public:
     virtual const InputTable& input() const = 0;
     // Shows the frame just drawn.
     virtual void swapBuffers() = 0;
+    // Asked once at the start of every frame.
+    virtual FramePlan planFrame() { return FramePlan{}; }
 
     virtual int64_t readPerformanceCounter() = 0;
     virtual double readPerformanceFrequency() = 0;

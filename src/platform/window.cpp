@@ -190,13 +190,13 @@ void killGlWindow(WindowState& state) {
 }
 
 int virtualKeyFromKeycode(int32_t keycode) {
-    if (keycode >= SDLK_a && keycode <= SDLK_z) return 'A' + (keycode - SDLK_a);
-    if (keycode >= SDLK_0 && keycode <= SDLK_9) return '0' + (keycode - SDLK_0);
+    if (keycode >= SDLK_a && keycode <= SDLK_z) return VK_A + (keycode - SDLK_a);
+    if (keycode >= SDLK_0 && keycode <= SDLK_9) return VK_0 + (keycode - SDLK_0);
     if (keycode >= SDLK_F1 && keycode <= SDLK_F12) return VK_F1 + (keycode - SDLK_F1);
-    if (keycode >= SDLK_KP_1 && keycode <= SDLK_KP_9) return 97 + (keycode - SDLK_KP_1);
+    if (keycode >= SDLK_KP_1 && keycode <= SDLK_KP_9) return VK_NUMPAD1 + (keycode - SDLK_KP_1);
     switch (keycode) {
         case SDLK_BACKSPACE:
-            return 8;
+            return VK_BACK;
         case SDLK_TAB:
             return VK_TAB;
         case SDLK_RETURN:
@@ -207,23 +207,23 @@ int virtualKeyFromKeycode(int32_t keycode) {
             return VK_SHIFT;
         case SDLK_LCTRL:
         case SDLK_RCTRL:
-            return 17;
+            return VK_CONTROL;
         case SDLK_PAUSE:
-            return 19;
+            return VK_PAUSE;
         case SDLK_CAPSLOCK:
-            return 20;
+            return VK_CAPITAL;
         case SDLK_ESCAPE:
             return VK_ESCAPE;
         case SDLK_SPACE:
             return VK_SPACE;
         case SDLK_PAGEUP:
-            return 33;
+            return VK_PRIOR;
         case SDLK_PAGEDOWN:
-            return 34;
+            return VK_NEXT;
         case SDLK_END:
-            return 35;
+            return VK_END;
         case SDLK_HOME:
-            return 36;
+            return VK_HOME;
         case SDLK_LEFT:
             return VK_LEFT;
         case SDLK_UP:
@@ -233,21 +233,21 @@ int virtualKeyFromKeycode(int32_t keycode) {
         case SDLK_DOWN:
             return VK_DOWN;
         case SDLK_INSERT:
-            return 45;
+            return VK_INSERT;
         case SDLK_DELETE:
-            return 46;
+            return VK_DELETE;
         case SDLK_KP_0:
-            return 96;
+            return VK_NUMPAD0;
         case SDLK_KP_MULTIPLY:
-            return 106;
+            return VK_MULTIPLY;
         case SDLK_KP_PLUS:
             return VK_ADD;
         case SDLK_KP_MINUS:
             return VK_SUBTRACT;
         case SDLK_KP_PERIOD:
-            return 110;
+            return VK_DECIMAL;
         case SDLK_KP_DIVIDE:
-            return 111;
+            return VK_DIVIDE;
         default:
             return 0;
     }

@@ -131,11 +131,11 @@ TEST_F(FrameLoop, EscapeDrawsNothingInItsFrame) {
 
 TEST_F(FrameLoop, TheLoopEndsWithCodeZeroOnAQuitEventAndAfterEscape) {
     platform.quitPending = true;
-    EXPECT_EQ(runFrameLoop(platform, state), 0);
+    EXPECT_EQ(runFrameLoop(platform, state), LoopEnd::Closed);
 
     platform.table.keys[VK_ESCAPE] = 1;
     platform.recordCalls = true;
-    EXPECT_EQ(runFrameLoop(platform, state), 0);
+    EXPECT_EQ(runFrameLoop(platform, state), LoopEnd::Closed);
     EXPECT_FALSE(state.running);
     EXPECT_EQ(platform.calls.back(), "closeWindowAndDrain");
 }
@@ -162,7 +162,7 @@ TEST_F(FrameLoop, TheBackgroundOfAFrameIsTheSlotBeforeTheTimeTests) {
 
 TEST_F(FrameLoop, ACaptureFrameSolvesOnTheShowsViewportAndASimulatedOneDrawsNothing) {
     state.playback = true;
-    state.showViewportForSolve = true;
+    platform.plan.solveOnShowWindow = true;
     glViewport(0, 0, 640, 360);  // a capture drawing at another size
     EXPECT_EQ(frameAt(30.0), FrameOutcome::Continue);
     EXPECT_EQ(matrices.viewport[2], windowWidth);
@@ -173,7 +173,7 @@ TEST_F(FrameLoop, ACaptureFrameSolvesOnTheShowsViewportAndASimulatedOneDrawsNoth
     glClearColor(0.5f, 0.25f, 0.75f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     glClearColor(0, 0, 0, 0);
-    state.simulateOnly = true;
+    platform.plan.draw = false;
     EXPECT_EQ(frameAt(30.5), FrameOutcome::Continue);
     EXPECT_EQ(platform.swaps, 1);
     const Pixel p = readPixel(640, 360);

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "console.h"
 #include "fake_platform.h"
+#include "gl_context.h"
+#include "show_folder.h"
 
 namespace {
 
@@ -110,4 +113,26 @@ TEST(StartUp, MusicThatCantPlayEndsStartUpBeforeTheClockStartsAndTheRunEndsWithO
     platform.musicWorks = true;
     EXPECT_EQ(std::vector<std::string>(calls.end() - 3, calls.end()),
               (std::vector<std::string>{"musicInit", "musicFree", "killGlWindow"}));
+}
+
+TEST(RunProgram, TheEndOfTheShowFreesTheMusicOnceAndLeavesTheWindowToTheProcess) {
+    ensureGlContext();
+    TempFolder folder;
+    WorkingDirectory inFolder(folder.path());
+    calls.clear();
+    platform.recordCalls = true;
+    platform.windowWorks = true;
+    platform.musicWorks = true;
+    platform.frequency = 1000.0;
+    platform.counter = 0;
+    platform.setClockStep(0.5);
+    testing::internal::CaptureStdout();
+    const int exitCode = runProgram(platform, true);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "0\n");
+    platform.setClockStep(0.0);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "musicFree"), 1);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "killGlWindow"), 0);
+    // Nothing after the hold: its last reading is the run's last call.
+    EXPECT_EQ(calls.back(), "readCounter");
 }

@@ -22,8 +22,8 @@
 
 namespace {
 
-const int PGUP = studioKeyPageUp, PGDN = studioKeyPageDown, HOME = studioKeyHome, P = studioKeyP,
-          L = studioKeyL, H = studioKeyH, F12 = studioKeyF12;
+const int PGUP = VK_PRIOR, PGDN = VK_NEXT, HOME = VK_HOME, P = VK_P, L = VK_L, H = VK_H,
+          F12 = VK_F12;
 
 constexpr int32_t centreVertex = 12;  // the middle of each slot's 5 x 5 grid
 

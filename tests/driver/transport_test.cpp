@@ -42,8 +42,7 @@ struct Case {
     std::initializer_list<Frame> frames;
 };
 
-const int PGUP = studioKeyPageUp, PGDN = studioKeyPageDown, HOME = studioKeyHome, P = studioKeyP,
-          L = studioKeyL;
+const int PGUP = VK_PRIOR, PGDN = VK_NEXT, HOME = VK_HOME, P = VK_P, L = VK_L;
 
 }  // namespace
 

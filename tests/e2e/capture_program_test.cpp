@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "show_folder.h"
-#include "video/video_probe.h"
+#include "video_probe.h"
 
 namespace {
 

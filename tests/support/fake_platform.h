@@ -36,6 +36,8 @@ public:
     void closeWindowAndDrain() override;
     const InputTable& input() const override { return table; }
     void swapBuffers() override { ++swaps; }
+    FramePlan plan;  // what every frame is asked to be
+    FramePlan planFrame() override { return plan; }
 
     int64_t readPerformanceCounter() override;
     double readPerformanceFrequency() override;

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "show_folder.h"
-#include "video/video_probe.h"
+#include "video_probe.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "video/video_probe.h"
+#include "video_probe.h"
 
 #include <cmath>
 #include <cstdio>

@@ -8,7 +8,7 @@ packages=(
     libgl1-mesa-dri libegl-mesa0 libmp3lame-dev
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
     libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev
-    xvfb xauth xdotool
+    xvfb xauth xdotool xfonts-base
 )
 
 missing=()

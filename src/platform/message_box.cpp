@@ -1,11 +1,49 @@
 #include "platform/message_box.h"
 
 #include <SDL2/SDL.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+
+namespace {
+
+// Every box in the program ends the run with exit code 1 once it is answered (OK to an error,
+// No to the question): a request to stop while it is up ends the run the same way.
+void endWhileBoxIsUp(int) {
+    _exit(1);
+}
+
+// While a box is up its own event loop runs, and SDL only turns SIGINT and SIGTERM into a quit
+// event that nobody reads until the box is answered: the signals end the process instead, and
+// are handed back afterwards.
+class StopSignalsEndTheRun {
+public:
+    StopSignalsEndTheRun() {
+        struct sigaction action {};
+        action.sa_handler = &endWhileBoxIsUp;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &interrupt_);
+        sigaction(SIGTERM, &action, &terminate_);
+    }
+    ~StopSignalsEndTheRun() {
+        sigaction(SIGINT, &interrupt_, nullptr);
+        sigaction(SIGTERM, &terminate_, nullptr);
+    }
+    StopSignalsEndTheRun(const StopSignalsEndTheRun&) = delete;
+    StopSignalsEndTheRun& operator=(const StopSignalsEndTheRun&) = delete;
+
+private:
+    struct sigaction interrupt_ {};
+    struct sigaction terminate_ {};
+};
+
+}  // namespace
 
 void showErrorBox(const char* text) {
     std::fprintf(stderr, "Error: %s\n", text);
+    std::fflush(stdout);
+    StopSignalsEndTheRun signals;
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", text, nullptr);
 }
 
@@ -18,7 +56,11 @@ bool askYesNo(const char* title, const char* text) {
     const SDL_MessageBoxData box = {
         SDL_MESSAGEBOX_WARNING, nullptr, title, text, 2, buttons, nullptr};
     int answer = 0;
-    if (SDL_ShowMessageBox(&box, &answer) != 0) answer = 0;
+    std::fflush(stdout);
+    {
+        StopSignalsEndTheRun signals;
+        if (SDL_ShowMessageBox(&box, &answer) != 0) answer = 0;
+    }
     std::fprintf(stderr, "%s: answered %s\n", title, answer == 1 ? "Yes" : "No");
     return answer == 1;
 }

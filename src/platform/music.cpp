@@ -2,6 +2,7 @@
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -33,6 +34,20 @@ bool audioFatal(MusicState& state, const char* text) {
     return false;
 }
 
+// Most often the program was started outside its show folder: say where it looked.
+void tellWhereTheShowIs(const char* file) {
+    char folder[4096];
+    const char* cwd = getcwd(folder, sizeof folder) != nullptr ? folder : "the current folder";
+    if (access(file, F_OK) != 0) {
+        std::fprintf(stderr,
+                     "music: there is no %s in %s; run the program in a show folder, which holds "
+                     "%s, anim.txt and a folder for each slot\n",
+                     file, cwd, file);
+    } else {
+        std::fprintf(stderr, "music: %s in %s is not an MP3 that can be played\n", file, cwd);
+    }
+}
+
 }  // namespace
 
 bool musicInit(MusicState& state) {
@@ -55,6 +70,7 @@ bool musicLoad(MusicState& state, const char* file) {
     state.stream = Mix_LoadMUS(file);
     if (state.stream == nullptr) {
         std::fprintf(stderr, "music: %s\n", Mix_GetError());
+        tellWhereTheShowIs(file);
         const std::string text = std::string("Can't play ") + file + "!";
         return audioFatal(state, text.c_str());
     }

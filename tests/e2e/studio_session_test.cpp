@@ -18,30 +18,11 @@
 #include "fake_platform.h"
 #include "gl_context.h"
 #include "show_folder.h"
+#include "virtual_screen.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int shell(const std::string& line) {
-    return std::system(line.c_str());
-}
-
-bool installed(const char* program) {
-    return shell(std::string("command -v ") + program + " >/dev/null 2>&1") == 0;
-}
-
-// Polls every few milliseconds; false when `seconds` ran out first.
-template <class Done>
-bool waitFor(Done done, double seconds) {
-    const Clock::time_point end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                     std::chrono::duration<double>(seconds));
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 size_t countOf(const std::string& text, const std::string& part) {
     size_t count = 0;
@@ -57,45 +38,6 @@ std::vector<std::string> linesOf(const std::string& text) {
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
-
-// A process started in the background by the shell, ended by its own id.
-struct Background {
-    long pid = 0;
-    bool running() const { return pid > 0 && ::kill(pid_t(pid), 0) == 0; }
-    void stop() {
-        if (running()) ::kill(pid_t(pid), SIGTERM);
-    }
-};
-
-Background startInBackground(const std::string& commandLine, const std::string& pidFile) {
-    shell(commandLine + " & echo $! >'" + pidFile + "'");
-    Background process;
-    process.pid = std::atol(readTextFile(pidFile).c_str());
-    return process;
-}
-
-class VirtualScreen {
-public:
-    explicit VirtualScreen(const TempFolder& scratch) {
-        const std::string number = scratch.file("display");
-        xvfb_ = startInBackground("Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>'" +
-                                      number + "' 2>'" + scratch.file("xvfb.err") + "'",
-                                  scratch.file("xvfb.pid"));
-        if (waitFor([&] { return readTextFile(number).find('\n') != std::string::npos; }, 10.0)) {
-            display_ = ":" + linesOf(readTextFile(number)).front();
-        }
-    }
-    ~VirtualScreen() { xvfb_.stop(); }
-    const std::string& display() const { return display_; }  // empty when Xvfb didn't start
-
-    void xdotool(const std::string& arguments) const {
-        ASSERT_EQ(shell("DISPLAY=" + display_ + " xdotool " + arguments), 0) << arguments;
-    }
-
-private:
-    Background xvfb_;
-    std::string display_;
-};
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 
 #include "script_rows.h"
 #include "show_folder.h"
+#include "small_disk.h"
 
 namespace {
 
@@ -152,6 +153,27 @@ TEST(Merge, AFailedWriteLeavesTheOldScriptAndNoTemporaryFile) {
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(filesIn("."), expected);
     }
+}
+
+TEST(Merge, AFullDiskLeavesTheOldScriptAndSaysSo) {
+    TempFolder elsewhere;
+    std::string take;
+    for (int i = 0; i < 1000; ++i) take += row(2.0 + 0.001 * i, 1, 3, i);
+    writeTextFile(elsewhere.file("take.txt"), take);
+    SmallDisk disk;
+    if (!disk.mounted()) GTEST_SKIP() << "no right to mount a small file system";
+    WorkingDirectory inDisk(disk.path());
+    writeTextFile("anim.txt", fiveRows);
+    MergeOptions options;
+    options.script = "anim.txt";
+    options.takeFiles = {elsewhere.file("take.txt")};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runMerge(options), 1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
+    EXPECT_EQ(readTextFile("anim.txt"), fiveRows);
+    // The copy of the old script was written before the disk filled up.
+    EXPECT_EQ(filesIn("."), (std::vector<std::string>{"anim.txt", "anim.txt~"}));
 }
 
 }  // namespace

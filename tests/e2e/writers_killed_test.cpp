@@ -1,0 +1,153 @@
+// The programs that write an author's files, killed at random moments while they run: the
+// name must always hold the whole old file or the whole new one, and what a killed writer
+// leaves behind is only its temporary name, which the next run clears away.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "script_rows.h"
+#include "show_folder.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::set<std::string> namesIn(const std::string& folder) {
+    std::set<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.insert(name);
+        }
+        closedir(dir);
+    }
+    return names;
+}
+
+// Starts `commandLine` in `folder` as the shell's own process, its output thrown away.
+pid_t start(const std::string& folder, const std::string& commandLine) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        if (null < 0 || chdir(folder.c_str()) != 0) _exit(127);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        unsetenv("DISPLAY");
+        const std::string line = "exec " + commandLine;
+        execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+int finish(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Writer {
+    const char* name;
+    std::function<void(const TempFolder&)> prepare;  // the folder before the run: the old file
+    std::function<void(const TempFolder&)> restore;  // the old file put back between runs
+    std::string command;
+    std::string output;  // the file the program replaces
+};
+
+const int KILLS = 50;
+
+void killAtRandomMoments(const Writer& writer) {
+    SCOPED_TRACE(writer.name);
+    TempFolder folder;
+    writer.prepare(folder);
+    const std::set<std::string> before = namesIn(folder.path());
+    const std::string oldBytes = readTextFile(folder.file(writer.output));
+
+    // One whole run: the new file, and how long a run takes.
+    const Clock::time_point begun = Clock::now();
+    ASSERT_EQ(finish(start(folder.path(), writer.command)), 0);
+    const double seconds = std::chrono::duration<double>(Clock::now() - begun).count();
+    const std::string newBytes = readTextFile(folder.file(writer.output));
+    ASSERT_NE(newBytes, oldBytes);
+
+    std::mt19937 random(20261209);
+    std::uniform_real_distribution<double> moment(0.0, seconds);
+    int old = 0, replaced = 0, leftovers = 0;
+    for (int kill = 0; kill < KILLS; ++kill) {
+        writer.restore(folder);
+        const pid_t pid = start(folder.path(), writer.command);
+        std::this_thread::sleep_for(std::chrono::duration<double>(moment(random)));
+        ::kill(pid, SIGKILL);
+        finish(pid);
+        const std::string bytes = readTextFile(folder.file(writer.output));
+        ASSERT_TRUE(bytes == oldBytes || bytes == newBytes)
+            << "kill " << kill << " left " << bytes.size() << " bytes under the name";
+        (bytes == oldBytes ? old : replaced) += 1;
+        for (const std::string& name : namesIn(folder.path())) {
+            if (before.count(name) != 0 || name == writer.output + "~") continue;
+            // The merge keeps the previous script as SCRIPT~, replaced the same way.
+            const bool partial = name.rfind("." + writer.output + ".partial-", 0) == 0 ||
+                                 name.rfind("." + writer.output + "~.partial-", 0) == 0;
+            EXPECT_TRUE(partial) << name;
+            ++leftovers;
+        }
+    }
+    // The next whole run clears away what the killed ones left.
+    writer.restore(folder);
+    ASSERT_EQ(finish(start(folder.path(), writer.command)), 0);
+    EXPECT_EQ(readTextFile(folder.file(writer.output)), newBytes);
+    for (const std::string& name : namesIn(folder.path())) {
+        EXPECT_EQ(name.find(".partial-"), std::string::npos) << name;
+    }
+    std::fprintf(stderr, "%s: %d kills in %.2f s runs: %d left the old file, %d the new one, %d "
+                 "temporary names left behind\n",
+                 writer.name, KILLS, seconds, old, replaced, leftovers);
+}
+
+std::string manyRows(int count, int vertex, double from) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += row(from + 0.01 * i, 1, vertex, double(i));
+    return text;
+}
+
+const char* const squareMesh =
+    "v 0 0 0\nv 400 0 0\nv 400 400 0\nv 0 400 0\nv 200 200 0\nf 1 2 5\nf 2 3 5\nf 3 4 5\nf 4 1 5\n";
+
+TEST(WritersKilled, MergeLeavesTheWholeOldScriptOrTheWholeNewOne) {
+    const std::string script = manyRows(3000, 0, 1.0);
+    killAtRandomMoments(Writer{
+        "kelvaro-merge",
+        [&](const TempFolder& f) {
+            writeTextFile(f.file("anim.txt"), script);
+            writeTextFile(f.file("take.txt"), manyRows(3000, 1, 5.0));
+        },
+        [&](const TempFolder& f) { writeTextFile(f.file("anim.txt"), script); },
+        std::string(KELVARO_MERGE_BIN) + " anim.txt take.txt", "anim.txt"});
+}
+
+TEST(WritersKilled, CaptureLeavesTheWholeOldVideoOrTheWholeNewOne) {
+    killAtRandomMoments(Writer{
+        "kelvaro-capture",
+        [](const TempFolder& f) {
+            writeShowFolder(f.path(), squareMesh);
+            writeTextFile(f.file("anim.txt"), "");
+            writeToneMp3(f.file("tavel.mp3"), 2.0);
+            writeTextFile(f.file("out.mp4"), "an older capture");
+        },
+        [](const TempFolder& f) { writeTextFile(f.file("out.mp4"), "an older capture"); },
+        std::string(KELVARO_CAPTURE_BIN) + " --size 64x36 --fps 10 --to 1 out.mp4", "out.mp4"});
+}
+
+}  // namespace

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-600}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(mesh_reader keyframes scene_loader deform)
+[ ${#targets[@]} -eq 0 ] && read -r -a targets < fuzz/targets.txt
 
 if ! command -v clang++ >/dev/null; then
     sudo=""

@@ -5,20 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && read -r -a targets < fuzz/targets.txt
-
-if ! command -v clang++ >/dev/null; then
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends clang >&2
-fi
-cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARO_FUZZ=ON \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKELVARO_BENCHMARKS=OFF \
-    -DBUILD_TESTING=OFF >/dev/null
-build=()
-for t in "${targets[@]}"; do build+=("fuzz_$t"); done
-cmake --build build-fuzz -j"$(nproc)" --target "${build[@]}"
+source fuzz/build.sh
 
 for t in "${targets[@]}"; do
     seeds=$(find "fuzz/corpus/$t" -type f | wc -l)

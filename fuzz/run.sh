@@ -7,20 +7,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-600}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && read -r -a targets < fuzz/targets.txt
-
-if ! command -v clang++ >/dev/null; then
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends clang >&2
-fi
-./setup.sh
-cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARO_FUZZ=ON \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKELVARO_BENCHMARKS=OFF >/dev/null
-build=()
-for t in "${targets[@]}"; do build+=("fuzz_$t"); done
-cmake --build build-fuzz -j2 --target "${build[@]}"
+source fuzz/build.sh
 
 work="build-fuzz/fuzz/work"
 for t in "${targets[@]}"; do

@@ -22,18 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::set<std::string> namesIn(const std::string& folder) {
-    std::set<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.insert(name);
-        }
-        closedir(dir);
-    }
-    return names;
-}
-
 // Starts `commandLine` in `folder` as the shell's own process, its output thrown away.
 pid_t start(const std::string& folder, const std::string& commandLine) {
     const pid_t pid = fork();
@@ -111,7 +99,8 @@ void killAtRandomMoments(const Writer& writer) {
     for (const std::string& name : namesIn(folder.path())) {
         EXPECT_EQ(name.find(".partial-"), std::string::npos) << name;
     }
-    std::fprintf(stderr, "%s: %d kills in %.2f s runs: %d left the old file, %d the new one, %d "
+    std::fprintf(stderr,
+                 "%s: %d kills in %.2f s runs: %d left the old file, %d the new one, %d "
                  "temporary names left behind\n",
                  writer.name, KILLS, seconds, old, replaced, leftovers);
 }
@@ -127,14 +116,14 @@ const char* const squareMesh =
 
 TEST(WritersKilled, MergeLeavesTheWholeOldScriptOrTheWholeNewOne) {
     const std::string script = manyRows(3000, 0, 1.0);
-    killAtRandomMoments(Writer{
-        "kelvaro-merge",
-        [&](const TempFolder& f) {
-            writeTextFile(f.file("anim.txt"), script);
-            writeTextFile(f.file("take.txt"), manyRows(3000, 1, 5.0));
-        },
-        [&](const TempFolder& f) { writeTextFile(f.file("anim.txt"), script); },
-        std::string(KELVARO_MERGE_BIN) + " anim.txt take.txt", "anim.txt"});
+    killAtRandomMoments(
+        Writer{"kelvaro-merge",
+               [&](const TempFolder& f) {
+                   writeTextFile(f.file("anim.txt"), script);
+                   writeTextFile(f.file("take.txt"), manyRows(3000, 1, 5.0));
+               },
+               [&](const TempFolder& f) { writeTextFile(f.file("anim.txt"), script); },
+               std::string(KELVARO_MERGE_BIN) + " anim.txt take.txt", "anim.txt"});
 }
 
 TEST(WritersKilled, CaptureLeavesTheWholeOldVideoOrTheWholeNewOne) {

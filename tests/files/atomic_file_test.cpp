@@ -13,18 +13,6 @@
 
 namespace {
 
-std::set<std::string> namesIn(const std::string& folder) {
-    std::set<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.insert(name);
-        }
-        closedir(dir);
-    }
-    return names;
-}
-
 mode_t modeOf(const std::string& path) {
     struct stat info {};
     stat(path.c_str(), &info);

@@ -1,5 +1,6 @@
 #include "show_folder.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -100,4 +101,16 @@ CommandResult runCommand(const std::string& folder, const std::string& commandLi
     result.out = readTextFile(out);
     result.err = readTextFile(err);
     return result;
+}
+
+std::set<std::string> namesIn(const std::string& folder) {
+    std::set<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.insert(name);
+        }
+        closedir(dir);
+    }
+    return names;
 }

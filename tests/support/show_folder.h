@@ -1,6 +1,7 @@
 // Temporary folders and files for tests: show folders, pictures and music.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ private:
 void writeTextFile(const std::string& path, const std::string& text);
 std::string readTextFile(const std::string& path);
 void makeFolder(const std::string& path);
+// The names in a folder, hidden ones included, without "." and "..".
+std::set<std::string> namesIn(const std::string& folder);
 
 // Writes a PNG; `pixels` holds width * height * channels bytes, top row first.
 void writePng(const std::string& path, int width, int height, int channels,

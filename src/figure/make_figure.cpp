@@ -106,7 +106,8 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
     }
     Grid<uint8_t> figure;
     std::string how;
-    if (!silhouetteOf(drawing, request.background, figure, how, error)) return false;
+    bool keyed = false;
+    if (!silhouetteOf(drawing, request.background, figure, keyed, how, error)) return false;
     result.notes.push_back(how);
     Islands islands;
     if (!keepLargeIslands(figure, smallestIsland, mostIslands, islands, error)) {
@@ -145,20 +146,28 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
     }
     result.placement = placeBox(left, top, right, bottom, shrink);
 
+    // Small holes are filled in the drawing: in a drawing on paper they keep the paper's colour,
+    // in one with transparency they take the colours around them.
+    double pixels = 0.0;
+    for (uint8_t c : figure.cells) pixels += c != 0 ? 1.0 : 0.0;
+    const double scale = result.placement.scale;
+    result.spacing = request.spacing > 0.0 ? request.spacing : spacingFor(pixels * scale * scale);
+    Grid<uint8_t> filled = figure;
+    result.holes = fillSmallHoles(filled, request.fillHoles ? 1e9 : 2.0 * result.spacing / scale,
+                                  result.filledHoles);
+    if (keyed) cleanFringe(drawing, filled);
+    const Grid<uint8_t>& coloured = keyed ? filled : figure;
+
     // The work is done in the part of the texture that holds the figure.
     const Frame frame = frameAround(result.placement, left, top, right, bottom, 48);
-    PlacedDrawing placed = placeDrawing(drawing, figure, result.placement, frame);
+    PlacedDrawing placed = placeDrawing(drawing, filled, coloured, result.placement, frame);
     Grid<uint8_t> silhouette = placed.cover;
     for (uint8_t& c : silhouette.cells) c = c >= 128 ? 255 : 0;
     Islands placedIslands;
     if (!keepLargeIslands(silhouette, smallestIsland, mostIslands, placedIslands, error))
         return false;
-    double pixels = 0.0;
-    for (uint8_t c : silhouette.cells) pixels += c != 0 ? 1.0 : 0.0;
-    result.spacing = request.spacing > 0.0 ? request.spacing : spacingFor(pixels);
-    const Grid<uint8_t> colours = silhouette;
-    result.holes = fillSmallHoles(silhouette, request.fillHoles ? 1e9 : 2.0 * result.spacing,
-                                  result.filledHoles);
+    Grid<uint8_t> colours = placed.coloured;
+    for (uint8_t& c : colours.cells) c = c >= 128 ? 255 : 0;
     std::vector<int32_t> nearest;
     bleedColours(placed.rgb, colours, nearest);
     Grid<int32_t> pieces = makeGrid<int32_t>(silhouette.width, silhouette.height, 0);

@@ -36,7 +36,8 @@ Frame frameAround(const Placement& placement, int left, int top, int right, int 
 }
 
 PlacedDrawing placeDrawing(const Drawing& drawing, const Grid<uint8_t>& figure,
-                           const Placement& placement, const Frame& frame) {
+                           const Grid<uint8_t>& coloured, const Placement& placement,
+                           const Frame& frame) {
     const int w = frame.width, h = frame.height;
     // Colours weighted by cover, so that the background's colour never mixes into the edge;
     // only the figure's box (and a pixel around it) is looked at.
@@ -54,12 +55,14 @@ PlacedDrawing placeDrawing(const Drawing& drawing, const Grid<uint8_t>& figure,
     right = std::min(drawing.width, std::max(right + 2, left + 1));
     bottom = std::min(drawing.height, std::max(bottom + 2, top + 1));
     cv::Mat source(bottom - top, right - left, CV_8UC4);
+    cv::Mat coverSource(bottom - top, right - left, CV_8U);
     for (int y = top; y < bottom; ++y) {
         cv::Vec4b* row = source.ptr<cv::Vec4b>(y - top);
         for (int x = left; x < right; ++x) {
             const uint8_t* p = &drawing.rgba[(size_t(y) * size_t(drawing.width) + size_t(x)) * 4];
-            row[x - left] =
-                cell(figure, x, y) != 0 ? cv::Vec4b(p[0], p[1], p[2], 255) : cv::Vec4b(0, 0, 0, 0);
+            row[x - left] = cell(coloured, x, y) != 0 ? cv::Vec4b(p[0], p[1], p[2], 255)
+                                                      : cv::Vec4b(0, 0, 0, 0);
+            coverSource.at<uint8_t>(y - top, x - left) = cell(figure, x, y) != 0 ? 255 : 0;
         }
     }
     // Pixel indices of the (possibly shrunk) drawing to texture indices: the point at index i
@@ -71,28 +74,35 @@ PlacedDrawing placeDrawing(const Drawing& drawing, const Grid<uint8_t>& figure,
         return cv::Mat((cv::Mat_<double>(2, 3) << -sx, 0.0, origin.x - 0.5 - 0.5 * sx, 0.0, sy,
                         origin.y - 0.5 + 0.5 * sy));
     };
-    cv::Mat placed;
-    if (s < 1.0) {
-        // Shrinking: average over the drawing's pixels first, then move without more loss.
-        cv::Mat smaller;
-        cv::resize(source, smaller, cv::Size(), s, s, cv::INTER_AREA);
-        const double kx = double(smaller.cols) / source.cols,
-                     ky = double(smaller.rows) / source.rows;
-        cv::warpAffine(smaller, placed, mapping(s / kx, s / ky), cv::Size(w, h), cv::INTER_LINEAR,
-                       cv::BORDER_CONSTANT, cv::Scalar(0, 0, 0, 0));
-    } else {
-        cv::warpAffine(source, placed, mapping(s, s), cv::Size(w, h), cv::INTER_LINEAR,
-                       cv::BORDER_CONSTANT, cv::Scalar(0, 0, 0, 0));
-    }
+    const auto place = [&](const cv::Mat& from) {
+        cv::Mat placed;
+        if (s < 1.0) {
+            // Shrinking: average over the drawing's pixels first, then move without more loss.
+            cv::Mat smaller;
+            cv::resize(from, smaller, cv::Size(), s, s, cv::INTER_AREA);
+            const double kx = double(smaller.cols) / from.cols;
+            const double ky = double(smaller.rows) / from.rows;
+            cv::warpAffine(smaller, placed, mapping(s / kx, s / ky), cv::Size(w, h),
+                           cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(0));
+        } else {
+            cv::warpAffine(from, placed, mapping(s, s), cv::Size(w, h), cv::INTER_LINEAR,
+                           cv::BORDER_CONSTANT, cv::Scalar::all(0));
+        }
+        return placed;
+    };
+    const cv::Mat placed = place(source);
+    const cv::Mat placedCover = place(coverSource);
     PlacedDrawing out;
     out.rgb.assign(size_t(w) * size_t(h) * 3, 0);
     out.cover = makeGrid<uint8_t>(w, h, 0);
+    out.coloured = makeGrid<uint8_t>(w, h, 0);
     for (int y = 0; y < h; ++y) {
         const cv::Vec4b* row = placed.ptr<cv::Vec4b>(y);
         for (int x = 0; x < w; ++x) {
             const cv::Vec4b v = row[x];
             const int a = v[3];
-            cell(out.cover, x, y) = uint8_t(a);
+            cell(out.coloured, x, y) = uint8_t(a);
+            cell(out.cover, x, y) = placedCover.at<uint8_t>(y, x);
             if (a == 0) continue;
             uint8_t* c = &out.rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
             for (int k = 0; k < 3; ++k) c[k] = uint8_t(std::min(255, (v[k] * 255 + a / 2) / a));

@@ -40,15 +40,19 @@ struct Frame {
 // every side, within the texture.
 Frame frameAround(const Placement& placement, int left, int top, int right, int bottom, int margin);
 
-// The drawing in a window of the texture: colour, and how much of each pixel the figure covers.
+// The drawing in a window of the texture: colour, how much of each pixel the figure covers, and
+// how much of it has a colour of the figure's own.
 struct PlacedDrawing {
     std::vector<uint8_t> rgb;  // frame width x height x 3
     Grid<uint8_t> cover;       // 0..255
+    Grid<uint8_t> coloured;    // 0..255
 };
 
-// `figure` marks the drawing's pixels that belong to the figure (non-zero).
+// `figure` marks the drawing's pixels that belong to the figure, `coloured` those whose colour
+// counts (non-zero).
 PlacedDrawing placeDrawing(const Drawing& drawing, const Grid<uint8_t>& figure,
-                           const Placement& placement, const Frame& frame);
+                           const Grid<uint8_t>& coloured, const Placement& placement,
+                           const Frame& frame);
 
 // Every pixel outside `source` takes the colour of the nearest pixel inside it, so that the
 // mesh's margin beyond the outline shows the figure's own edge colour; `nearest` receives the

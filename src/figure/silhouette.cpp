@@ -24,7 +24,7 @@ cv::Mat matOf(Grid<uint8_t>& grid) {
 }  // namespace
 
 bool silhouetteOf(const Drawing& drawing, const BackgroundSettings& settings,
-                  Grid<uint8_t>& silhouette, std::string& how, std::string& error) {
+                  Grid<uint8_t>& silhouette, bool& keyed, std::string& how, std::string& error) {
     const int w = drawing.width, h = drawing.height;
     silhouette = makeGrid<uint8_t>(w, h, 0);
     const uint8_t* px = drawing.rgba.data();
@@ -57,7 +57,35 @@ bool silhouetteOf(const Drawing& drawing, const BackgroundSettings& settings,
         if (useKey && channelDistance(p, key) <= keyTolerance) figure = false;
         silhouette.cells[i] = figure ? 255 : 0;
     }
+    keyed = useKey;
     return true;
+}
+
+void cleanFringe(Drawing& drawing, const Grid<uint8_t>& figureGrid) {
+    const int w = drawing.width, h = drawing.height;
+    const cv::Mat figure(h, w, CV_8U, const_cast<uint8_t*>(figureGrid.cells.data()));
+    cv::Mat depth;
+    cv::distanceTransform(figure, depth, cv::DIST_L2, cv::DIST_MASK_PRECISE, CV_32F);
+    cv::Mat notSolid(h, w, CV_8U);
+    std::vector<int32_t> pixelOfLabel(1, -1);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool solid = depth.at<float>(y, x) >= 2.0f;
+            notSolid.at<uint8_t>(y, x) = solid ? 0 : 255;
+            if (solid) pixelOfLabel.push_back(y * w + x);
+        }
+    if (pixelOfLabel.size() == 1) return;
+    cv::Mat distance, labels;
+    cv::distanceTransform(notSolid, distance, labels, cv::DIST_L2, cv::DIST_MASK_5,
+                          cv::DIST_LABEL_PIXEL);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const float d = distance.at<float>(y, x);
+            if (figure.at<uint8_t>(y, x) == 0 || d == 0.0f || d > 3.0f) continue;
+            const size_t from = size_t(pixelOfLabel[size_t(labels.at<int32_t>(y, x))]);
+            std::copy_n(&drawing.rgba[from * 4], 3,
+                        &drawing.rgba[(size_t(y) * size_t(w) + size_t(x)) * 4]);
+        }
 }
 
 bool keepLargeIslands(Grid<uint8_t>& silhouette, double share, int most, Islands& islands,

@@ -20,9 +20,14 @@ constexpr int keyTolerance = 32;
 
 // The figure's pixels as 255, the rest 0. Without transparency the background is the key
 // colour, or the corners' colour when they agree; false with a message when there is none.
-// `how` says which rule was taken.
+// `how` says which rule was taken, `keyed` whether a colour was.
 bool silhouetteOf(const Drawing& drawing, const BackgroundSettings& settings,
-                  Grid<uint8_t>& silhouette, std::string& how, std::string& error);
+                  Grid<uint8_t>& silhouette, bool& keyed, std::string& how, std::string& error);
+
+// On a key colour the figure's edge pixels are part background: each takes the colour of the
+// nearest pixel two or more pixels inside the figure, so that no rim of the background's colour
+// goes along with the figure. Lines too thin to have such pixels keep their own colours.
+void cleanFringe(Drawing& drawing, const Grid<uint8_t>& figure);
 
 struct Island {
     int pixels = 0;

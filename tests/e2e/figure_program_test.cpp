@@ -45,7 +45,7 @@ TEST(FigureProgram, HelpAFigureInTheShowAndRefusals) {
             EXPECT_EQ(r.out, "") << c.arguments;
     }
     EXPECT_TRUE(exists(show.file("kiv/bone_07.png")));
-    EXPECT_TRUE(exists(show.file("kiv~/mesh.obj")));
+    EXPECT_TRUE(exists(show.file("kiv~/tex.png")));
     EXPECT_TRUE(exists(show.file("look.png")));
     EXPECT_FALSE(exists(show.file("mine")));
 }

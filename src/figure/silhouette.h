@@ -45,7 +45,6 @@ struct Islands {
 bool keepLargeIslands(Grid<uint8_t>& silhouette, double share, int most, Islands& islands,
                       std::string& error);
 
-// Fills the enclosed holes that have no disc of diameter `across` in them (every hole when
-// `across` is 0 or less... is not asked: pass a huge value to fill them all). Returns how many
-// holes stay.
+// Fills the enclosed holes that have no disc of diameter `across` in them (a huge `across` fills
+// them all), and says how many were filled. Returns how many holes stay.
 int fillSmallHoles(Grid<uint8_t>& silhouette, double across, int& filled);

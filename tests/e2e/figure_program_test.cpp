@@ -33,6 +33,7 @@ TEST(FigureProgram, HelpAFigureInTheShowAndRefusals) {
         {"--replace --preview look.png stick.png kiv", 0, "the mesh covers every pixel"},
         {"words.png mine", 2, "--bones"},
         {"--bones 2 words.png mine", 1, "not a picture"},
+        {"--bones 2 --background words.png stick.png mine", 1, "not a picture"},
     };
     for (const auto& c : cases) {
         const CommandResult r = runCommand(show.path(), program + " " + c.arguments, 60);

@@ -15,8 +15,9 @@
 
 namespace {
 
-// Silhouette pixels whose centre no face holds.
-size_t uncoveredPixels(const FigureResult& r) {
+// Silhouette pixels whose centre no face holds; `fringe` counts the pixels that a face holds
+// whose colour is not the figure's own.
+size_t uncoveredPixels(const FigureResult& r, size_t& fringe) {
     Grid<uint8_t> covered = makeGrid<uint8_t>(r.silhouette.width, r.silhouette.height, 0);
     for (const auto& f : r.mesh.faces) {
         const Vec2 a = r.mesh.vertices[size_t(f[0])], b = r.mesh.vertices[size_t(f[1])],
@@ -31,8 +32,11 @@ size_t uncoveredPixels(const FigureResult& r) {
             }
     }
     size_t missing = 0;
-    for (size_t i = 0; i < covered.cells.size(); ++i)
+    fringe = 0;
+    for (size_t i = 0; i < covered.cells.size(); ++i) {
         missing += r.silhouette.cells[i] != 0 && covered.cells[i] == 0;
+        fringe += covered.cells[i] != 0 && !figureTone(&r.texture[i * 3]);
+    }
     return missing;
 }
 
@@ -62,6 +66,7 @@ struct Case {
     int holes;
     int pieces;
     bool key = false;  // name the background with --key
+    bool fillHoles = false;
 };
 
 }  // namespace
@@ -70,6 +75,9 @@ TEST(SyntheticDrawings, EachGivesACoveringEvenMeshWithSoundBones) {
     const Case cases[] = {
         {"disc", paintDrawing(400, 400, discShape(200, 200, 150)), 8, 0, 1},
         {"ring", paintDrawing(400, 400, ringShape(200, 200, 70, 150)), 8, 1, 1},
+        {"ring, holes filled", paintDrawing(400, 400, ringShape(200, 200, 70, 150)), 8, 0, 1, false,
+         true},
+        {"smooth edge", paintDrawing(400, 400, discShape(200, 200, 150), false, 0, true), 8, 0, 1},
         {"two islands",
          paintDrawing(500, 300, unionOf({discShape(130, 150, 100), discShape(380, 170, 80)})), 4, 0,
          2},
@@ -86,6 +94,8 @@ TEST(SyntheticDrawings, EachGivesACoveringEvenMeshWithSoundBones) {
          paintDrawing(400, 400, unionOf({discShape(200, 220, 150), discShape(0, 0, 30)}), true,
                       0x20c040),
          8, 0, 1, true},
+        {"smooth edge on a key colour",
+         paintDrawing(400, 400, discShape(200, 220, 150), true, 0x20c040, true), 8, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -94,6 +104,7 @@ TEST(SyntheticDrawings, EachGivesACoveringEvenMeshWithSoundBones) {
         FigureRequest request;
         request.picture = folder.file("drawing.png");
         request.bones = c.bones;
+        request.fillHoles = c.fillHoles;
         if (c.key) {
             request.background.keyGiven = true;
             request.background.key[0] = 0x20;
@@ -104,7 +115,11 @@ TEST(SyntheticDrawings, EachGivesACoveringEvenMeshWithSoundBones) {
         std::string error;
         ASSERT_TRUE(makeFigure(request, r, error)) << error;
 
-        EXPECT_EQ(uncoveredPixels(r), 0u);
+        size_t fringe = 0;
+        EXPECT_EQ(uncoveredPixels(r, fringe), 0u);
+        // The margin past the outline and the edge show the figure's colours, not the
+        // background's.
+        EXPECT_EQ(fringe, 0u);
         EXPECT_LE(r.reach, 2.0);
         EXPECT_LE(shareOfFacesUnder(r.mesh, 20.0), 0.02);
         EXPECT_TRUE(facesStartCamera(r.mesh));

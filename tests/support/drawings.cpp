@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "stb_image_write.h"
 
-TestDrawing paintDrawing(int width, int height, const Shape& shape, bool opaque, uint32_t key) {
+TestDrawing paintDrawing(int width, int height, const Shape& shape, bool opaque, uint32_t key,
+                         bool soft) {
     TestDrawing d{width, height, std::vector<uint8_t>(size_t(width) * size_t(height) * 4)};
+    const uint8_t background[3] = {uint8_t(key >> 16), uint8_t(key >> 8), uint8_t(key)};
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             uint8_t* p = &d.rgba[(size_t(y) * size_t(width) + size_t(x)) * 4];
@@ -17,14 +20,25 @@ TestDrawing paintDrawing(int width, int height, const Shape& shape, bool opaque,
                 p[1] = 60;
                 p[2] = left ? 40 : 200;
                 p[3] = 255;
+                const bool edge = !shape(x - 0.5, y + 0.5) || !shape(x + 1.5, y + 0.5) ||
+                                  !shape(x + 0.5, y - 0.5) || !shape(x + 0.5, y + 1.5);
+                if (soft && edge) {
+                    if (opaque) {
+                        for (int k = 0; k < 3; ++k) p[k] = uint8_t((p[k] + background[k]) / 2);
+                    } else {
+                        p[3] = 160;
+                    }
+                }
             } else if (opaque) {
-                p[0] = uint8_t(key >> 16);
-                p[1] = uint8_t(key >> 8);
-                p[2] = uint8_t(key);
+                std::copy_n(background, 3, p);
                 p[3] = 255;
             }
         }
     return d;
+}
+
+bool figureTone(const uint8_t* rgb) {
+    return std::abs(int(rgb[1]) - 60) <= 2 && std::abs(int(rgb[0]) + int(rgb[2]) - 240) <= 4;
 }
 
 void saveDrawing(const std::string& path, const TestDrawing& drawing) {

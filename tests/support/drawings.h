@@ -17,9 +17,13 @@ struct TestDrawing {
 using Shape = std::function<bool(double x, double y)>;
 
 // The figure in two tones (so that a texture shows which way round it is), on a transparent
-// background, or, with `opaque`, on the background colour `key` (0xRRGGBB) with no alpha.
+// background, or, with `opaque`, on the background colour `key` (0xRRGGBB) with no alpha. With
+// `soft`, the figure's edge pixels are half background, as a drawing program smooths them.
 TestDrawing paintDrawing(int width, int height, const Shape& shape, bool opaque = false,
-                         uint32_t key = 0xffffff);
+                         uint32_t key = 0xffffff, bool soft = false);
+
+// Whether a colour is one of the two tones, or a blend of them alone.
+bool figureTone(const uint8_t* rgb);
 
 void saveDrawing(const std::string& path, const TestDrawing& drawing);
 

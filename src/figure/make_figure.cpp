@@ -114,11 +114,24 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
         error = request.picture + ": " + error;
         return false;
     }
-    for (const Island& i : islands.dropped) {
+    // The largest few by name and place; a crowd of specks in one line.
+    constexpr size_t named = 5;
+    long rest = 0;
+    for (size_t k = 0; k < islands.dropped.size(); ++k) {
+        const Island& i = islands.dropped[k];
+        if (k >= named) {
+            rest += i.pixels;
+            continue;
+        }
         result.notes.push_back("warning: dropped an island of " + std::to_string(i.pixels) +
                                " pixels at (" + pixelsText(i.centreX) + ", " +
                                pixelsText(i.centreY) +
                                ") in the drawing: it is under 1 % of the figure");
+    }
+    if (islands.dropped.size() > named) {
+        result.notes.push_back("warning: dropped " +
+                               std::to_string(islands.dropped.size() - named) + " more islands, " +
+                               std::to_string(rest) + " pixels in all");
     }
     int left = figure.width, top = figure.height, right = 0, bottom = 0;
     for (int y = 0; y < figure.height; ++y)

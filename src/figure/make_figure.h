@@ -22,7 +22,7 @@ struct FigureRequest {
 // Islands smaller than this share of the figure are dropped; more islands than this in all
 // make the drawing unusable.
 constexpr double smallestIsland = 0.01;
-constexpr int mostIslands = 100;
+constexpr int mostIslands = 200;
 
 struct FigureResult {
     FigureMesh mesh;               // wound for the start camera

@@ -41,7 +41,7 @@ TEST(BadDrawings, EachIsRefusedWithAClearMessage) {
     saveDrawing(folder.file("corners.png"), corners);
     // A field of specks: a background that was never taken out.
     saveDrawing(folder.file("specks.png"), paintDrawing(200, 200, [](double x, double y) {
-                    return std::fmod(x, 10.0) < 3.0 && std::fmod(y, 10.0) < 3.0;
+                    return std::fmod(x, 8.0) < 3.0 && std::fmod(y, 8.0) < 3.0;
                 }));
     const struct {
         const char* file;
@@ -53,7 +53,7 @@ TEST(BadDrawings, EachIsRefusedWithAClearMessage) {
         {"clear.png", "no pixel of the picture belongs to the figure"},
         {"pixel.png", "too small"},
         {"corners.png", "--key"},
-        {"specks.png", "breaks into 400 islands"},
+        {"specks.png", "breaks into 625 islands"},
     };
     for (const auto& c : cases) {
         FigureRequest request;

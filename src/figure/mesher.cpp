@@ -200,20 +200,14 @@ bool splitLostSides(Work& w, const std::set<std::pair<int, int>>& edges) {
             sides.push_back(s);
             continue;
         }
-        const Vec2 m = middleOf(w, s);
-        // Fixed points come first: the new one goes behind the last fixed point.
-        w.points.insert(w.points.begin() + long(w.fixed), m);
-        w.pieceOf.insert(w.pieceOf.begin() + long(w.fixed), w.pieceOf[size_t(s.first)]);
+        // Fixed points come first: the new one goes behind the last of them, which moves only
+        // inside points, whose numbers are made anew below.
         const int id = int(w.fixed);
+        w.points.insert(w.points.begin() + id, middleOf(w, s));
+        w.pieceOf.insert(w.pieceOf.begin() + id, w.pieceOf[size_t(s.first)]);
         ++w.fixed;
-        for (auto& kept : sides) {
-            if (kept.first >= id) ++kept.first;
-            if (kept.second >= id) ++kept.second;
-        }
-        const int a = s.first >= id ? s.first + 1 : s.first;
-        const int b = s.second >= id ? s.second + 1 : s.second;
-        sides.push_back({a, id});
-        sides.push_back({id, b});
+        sides.push_back({s.first, id});
+        sides.push_back({id, s.second});
         split = true;
     }
     if (!split) return false;

@@ -7,7 +7,7 @@ packages=(
     libsdl2-dev libsdl2-mixer-dev libstb-dev libgl-dev libglu1-mesa-dev
     libgl1-mesa-dri libegl-mesa0 libmp3lame-dev
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-    libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev libopencv-imgproc-dev
     xvfb xauth xdotool xfonts-base
 )
 

@@ -16,6 +16,7 @@ LAYERS = {
     "render": ["scene"],
     "driver": ["scene", "files", "platform", "deform", "render"],
     "merge": ["scene", "files"],
+    "figure": ["scene", "files", "deform"],
     "capture": ["scene", "files", "platform", "video", "deform", "render", "driver"],
 }
 
@@ -24,6 +25,7 @@ OWNERS = [
     (re.compile(r"^SDL2?/|^SDL\.h$|^SDL_"), {"platform"}, "SDL"),
     (re.compile(r"^GL/glu\.h$"), {"render"}, "GLU"),
     (re.compile(r"^GL/|^EGL/"), {"render", "platform"}, "GL"),
+    (re.compile(r"^opencv2/"), {"figure"}, "OpenCV"),
     (re.compile(r"^lib(avcodec|avformat|avutil|swscale|swresample)/"), {"video"}, "FFmpeg"),
 ]
 

@@ -153,10 +153,10 @@ TEST(SolveResults, DemoShowAndBenchmarkGridsKeepTheirBits) {
     ensureGlContext();
     // Slots 1 to 4 of the demo show.
     const std::vector<Hashes> demo = {
-        {0xceb3b13e77518c0aull, 0x089859c3c8bdf4afull},
-        {0x8e5ca147c5b7270bull, 0x8b0157da49a0aea8ull},
-        {0x9d4029cd988b431bull, 0x5fd2abe3a0d97343ull},
-        {0x1a69a05630d9c091ull, 0x57614084ee512db2ull},
+        {0x164453ea78b015d3ull, 0x38c74574298a81deull},
+        {0xecaad568f1ce364bull, 0x91c23ee39f81520full},
+        {0x59654a86b6ace200ull, 0x7d9cad958c207eceull},
+        {0xdd0f184c478229b1ull, 0x2d8a2e99e794666bull},
     };
     // Grids of 1000, 10000 and 100000 vertices.
     const std::vector<Hashes> grids = {

@@ -16,7 +16,7 @@ TEST(Choreography, EachPhraseStartsAndEndsWithItsHandleAtRest) {
                       {"left", {-260.0, -120.0}},
                       {"right", {260.0, -120.0}},
                       {"middle", {0.0, -150.0}}};
-    MeshData mesh;
+    FigureMesh mesh;
     for (int y = 0; y <= 20; ++y)
         for (int x = 0; x <= 20; ++x)
             mesh.vertices.push_back(designToTexture({-300.0 + 30.0 * x, -400.0 + 30.0 * y}));

@@ -18,7 +18,7 @@ struct ScriptRow {
 struct SlotFigure {
     int slot = 0;
     const FigureDesign* design = nullptr;  // scale folded in
-    const MeshData* mesh = nullptr;
+    const FigureMesh* mesh = nullptr;
 };
 
 // One row every 20 ms from the first figure's entry to just past the end of the show.

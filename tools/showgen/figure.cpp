@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "figure/distance_field.h"
+#include "figure/mesher.h"
+
 float partWeight(double distance, double reach) {
     return 1.0f - smoothstep(-6.0f, float(reach), float(distance));
 }
@@ -49,13 +52,16 @@ BuiltFigure buildFigure(const FigureDesign& original) {
         }
     }
 
-    built.mesh =
-        triangulateSilhouette([&design](Vec2 t) { return design.silhouette(textureToDesign(t)); },
-                              w, h, design.meshSpacing);
+    MeshSettings settings;
+    settings.spacing = design.meshSpacing;
+    const DistanceField field =
+        fieldOfFormula([&design](Vec2 t) { return design.silhouette(textureToDesign(t)); }, w, h,
+                       2.0 * design.meshSpacing);
+    built.mesh = meshFigure(field, {}, settings);
     return built;
 }
 
-int nearestVertex(const MeshData& mesh, Vec2 design) {
+int nearestVertex(const FigureMesh& mesh, Vec2 design) {
     const Vec2 t = designToTexture(design);
     int best = 0;
     double bestDistance = 1e30;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "mesh_builder.h"
+#include "figure/figure_mesh.h"
 #include "raster.h"
 #include "shapes.h"
 
@@ -46,7 +46,7 @@ struct FigureDesign {
 struct BuiltFigure {
     Picture texture;
     std::vector<GreyPicture> masks;
-    MeshData mesh;  // texture pixel frame
+    FigureMesh mesh;  // texture pixel frame
 };
 
 BuiltFigure buildFigure(const FigureDesign& design);
@@ -59,7 +59,7 @@ FigureDesign scaledDesign(const FigureDesign& design);
 float partWeight(double distance, double reach);
 
 // The texture point of the vertex nearest to a design point.
-int nearestVertex(const MeshData& mesh, Vec2 design);
+int nearestVertex(const FigureMesh& mesh, Vec2 design);
 
 FigureDesign octopusDesign();  // kiv
 FigureDesign plantDesign();    // vastel

@@ -5,14 +5,6 @@
 
 #include "raster.h"
 
-double length(Vec2 a) {
-    return std::sqrt(a.x * a.x + a.y * a.y);
-}
-
-double dot(Vec2 a, Vec2 b) {
-    return a.x * b.x + a.y * b.y;
-}
-
 double circleDistance(Vec2 p, Vec2 centre, double radius) {
     return length(p - centre) - radius;
 }

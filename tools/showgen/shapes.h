@@ -4,21 +4,7 @@
 
 #include <vector>
 
-struct Vec2 {
-    double x, y;
-};
-
-inline Vec2 operator+(Vec2 a, Vec2 b) {
-    return {a.x + b.x, a.y + b.y};
-}
-inline Vec2 operator-(Vec2 a, Vec2 b) {
-    return {a.x - b.x, a.y - b.y};
-}
-inline Vec2 operator*(Vec2 a, double k) {
-    return {a.x * k, a.y * k};
-}
-double length(Vec2 a);
-double dot(Vec2 a, Vec2 b);
+#include "figure/vec2.h"
 
 double circleDistance(Vec2 p, Vec2 centre, double radius);
 

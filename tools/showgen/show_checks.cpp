@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "figure/start_view.h"
 #include "scene/show_facts.h"
-#include "start_view.h"
 
 namespace {
 
@@ -20,18 +20,13 @@ struct Extent {
 
 }  // namespace
 
-Vec3 meshCentre(const MeshData& mesh) {
-    float sx = 0.0f, sy = 0.0f;
-    for (const Vec2& v : mesh.vertices) {
-        sx += float(v.x);
-        sy += float(v.y);
-    }
-    const float r = 1.0f / float(mesh.vertices.size());
-    return {double(sx * r), double(sy * r), 0.0};
+Vec3 meshCentre(const FigureMesh& mesh) {
+    const Vec2 c = restCentre(mesh);
+    return {c.x, c.y, 0.0};
 }
 
 bool checkFigure(const std::string& name, const BuiltFigure& figure) {
-    const MeshData& mesh = figure.mesh;
+    const FigureMesh& mesh = figure.mesh;
     if (mesh.vertices.empty() || mesh.faces.empty()) {
         std::fprintf(stderr, "showgen: %s has an empty mesh\n", name.c_str());
         return false;
@@ -99,7 +94,7 @@ bool checkScript(const std::vector<ScriptRow>& rows, const std::vector<SlotFigur
         }
         // The figure follows its handle only in part; the end-to-end test watches the real
         // thing, while here the targets themselves must stay well inside the view.
-        const MeshData& mesh = *figure->mesh;
+        const FigureMesh& mesh = *figure->mesh;
         const Vec3 c = meshCentre(mesh);
         const StartView view = startView(c.x, c.y, c.z);
         const WindowPoint w = projectPoint(view, r.x, r.y, r.z);

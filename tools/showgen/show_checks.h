@@ -13,7 +13,7 @@ struct Vec3 {
 };
 
 // The mesh centre as the show computes it: single-precision sums times the reciprocal count.
-Vec3 meshCentre(const MeshData& mesh);
+Vec3 meshCentre(const FigureMesh& mesh);
 
 // Reports on stderr, and returns false, when a vertex is out of view or in no bone.
 bool checkFigure(const std::string& name, const BuiltFigure& figure);

@@ -14,7 +14,6 @@
 #include "music.h"
 #include "scene/show_facts.h"
 #include "show_checks.h"
-#include "start_view.h"
 
 namespace {
 
@@ -49,19 +48,14 @@ struct Slot {
 
 bool writeFigure(const std::string& root, Slot& slot) {
     const std::string dir = root + "/" + slot.design.directory;
-    const Vec3 centre = meshCentre(slot.built.mesh);
-    const StartView view = startView(centre.x, centre.y, centre.z);
-    windFacesForView(slot.built.mesh, [&view](Vec2 t) {
-        const WindowPoint w = projectPoint(view, t.x, t.y, 0.0);
-        return Vec2{w.x, w.y};
-    });
+    windFacesForStartView(slot.built.mesh);
     if (!writePicture(dir + "/tex.png", slot.built.texture)) return false;
     for (size_t b = 0; b < slot.built.masks.size(); ++b) {
         char name[32];
         std::snprintf(name, sizeof name, "/bone_%02zu.png", b);
         if (!writeGreyPicture(dir + name, slot.built.masks[b])) return false;
     }
-    return writeObj(dir + "/mesh.obj", slot.built.mesh);
+    return writeText(dir + "/mesh.obj", objText(slot.built.mesh));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "start_view.h"
+#include "figure/start_view.h"
 
 #include <cmath>
 

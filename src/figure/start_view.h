@@ -1,5 +1,6 @@
 // Where the show's start camera puts a point of a mesh on the 1280 x 720 screen: the same
-// matrices as the show builds with gluPerspective, gluLookAt and its two turns, in double.
+// matrices as the show builds with gluPerspective, gluLookAt and its two turns, in double. A
+// figure is wound, placed and checked against this view.
 #pragma once
 
 struct StartView {

@@ -1,6 +1,6 @@
-// The generator's copy of the start camera and of the solve's window test must agree with the
-// show, or its checks would keep the figures in a view that the show does not have.
-#include "start_view.h"
+// The start camera and the solve's window test, as the figures are placed and wound with them,
+// must agree with the show, or a figure would face away or leave the view the show has.
+#include "figure/start_view.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,12 +16,24 @@
 #include <string>
 #include <thread>
 
+#include "drawings.h"
 #include "script_rows.h"
 #include "show_folder.h"
+#include "virtual_screen.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// A file's bytes, or a folder's names and files' bytes in name order.
+std::string snapshot(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return "(missing)";
+    if (!S_ISDIR(info.st_mode)) return readTextFile(path);
+    std::string all;
+    for (const std::string& name : namesIn(path)) all += name + '\0' + snapshot(path + "/" + name);
+    return all;
+}
 
 // Starts `commandLine` in `folder` as the shell's own process, its output thrown away.
 pid_t start(const std::string& folder, const std::string& commandLine) {
@@ -51,7 +64,7 @@ struct Writer {
     std::function<void(const TempFolder&)> prepare;  // the folder before the run: the old file
     std::function<void(const TempFolder&)> restore;  // the old file put back between runs
     std::string command;
-    std::string output;  // the file the program replaces
+    std::string output;  // the file or folder the program replaces
 };
 
 const int KILLS = 50;
@@ -61,17 +74,18 @@ void killAtRandomMoments(const Writer& writer) {
     TempFolder folder;
     writer.prepare(folder);
     const std::set<std::string> before = namesIn(folder.path());
-    const std::string oldBytes = readTextFile(folder.file(writer.output));
+    const std::string oldBytes = snapshot(folder.file(writer.output));
 
     // One whole run: the new file, and how long a run takes.
     const Clock::time_point begun = Clock::now();
     ASSERT_EQ(finish(start(folder.path(), writer.command)), 0);
     const double seconds = std::chrono::duration<double>(Clock::now() - begun).count();
-    const std::string newBytes = readTextFile(folder.file(writer.output));
+    const std::string newBytes = snapshot(folder.file(writer.output));
     ASSERT_NE(newBytes, oldBytes);
 
     std::mt19937 random(20261209);
-    std::uniform_real_distribution<double> moment(0.0, seconds);
+    // A little past the whole run's length, so that kills also land while the file is put in place.
+    std::uniform_real_distribution<double> moment(0.0, 1.1 * seconds);
     int old = 0, replaced = 0, leftovers = 0;
     for (int kill = 0; kill < KILLS; ++kill) {
         writer.restore(folder);
@@ -79,13 +93,13 @@ void killAtRandomMoments(const Writer& writer) {
         std::this_thread::sleep_for(std::chrono::duration<double>(moment(random)));
         ::kill(pid, SIGKILL);
         finish(pid);
-        const std::string bytes = readTextFile(folder.file(writer.output));
+        const std::string bytes = snapshot(folder.file(writer.output));
         ASSERT_TRUE(bytes == oldBytes || bytes == newBytes)
-            << "kill " << kill << " left " << bytes.size() << " bytes under the name";
+            << "kill " << kill << " left a partial " << writer.output;
         (bytes == oldBytes ? old : replaced) += 1;
         for (const std::string& name : namesIn(folder.path())) {
             if (before.count(name) != 0 || name == writer.output + "~") continue;
-            // The merge keeps the previous script as SCRIPT~, replaced the same way.
+            // The merge and the figure keep the previous file as NAME~, replaced the same way.
             const bool partial = name.rfind("." + writer.output + ".partial-", 0) == 0 ||
                                  name.rfind("." + writer.output + "~.partial-", 0) == 0;
             EXPECT_TRUE(partial) << name;
@@ -95,7 +109,7 @@ void killAtRandomMoments(const Writer& writer) {
     // The next whole run clears away what the killed ones left.
     writer.restore(folder);
     ASSERT_EQ(finish(start(folder.path(), writer.command)), 0);
-    EXPECT_EQ(readTextFile(folder.file(writer.output)), newBytes);
+    EXPECT_EQ(snapshot(folder.file(writer.output)), newBytes);
     for (const std::string& name : namesIn(folder.path())) {
         EXPECT_EQ(name.find(".partial-"), std::string::npos) << name;
     }
@@ -137,6 +151,23 @@ TEST(WritersKilled, CaptureLeavesTheWholeOldVideoOrTheWholeNewOne) {
         },
         [](const TempFolder& f) { writeTextFile(f.file("out.mp4"), "an older capture"); },
         std::string(KELVARO_CAPTURE_BIN) + " --size 64x36 --fps 10 --to 1 out.mp4", "out.mp4"});
+}
+
+TEST(WritersKilled, FigureLeavesTheWholeOldFolderOrTheWholeNewOne) {
+    const auto oldFigure = [](const TempFolder& f) {
+        shell("rm -rf '" + f.file("kiv") + "' '" + f.file("kiv~") + "'");
+        makeFolder(f.file("kiv"));
+        writeTextFile(f.file("kiv/mesh.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+        writeTextFile(f.file("kiv/bkg.png"), readTextFile(f.file("quimet/bkg.png")));
+    };
+    killAtRandomMoments(
+        Writer{"kelvaro-figure",
+               [&](const TempFolder& f) {
+                   writeShowFolder(f.path(), "");
+                   saveDrawing(f.file("stick.png"), paintDrawing(240, 240, stickFigure(240, 6)));
+                   oldFigure(f);
+               },
+               oldFigure, std::string(KELVARO_FIGURE_BIN) + " --replace stick.png kiv", "kiv"});
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "figure/make_figure.h"
 #include "figure/slot_folder.h"
 #include "show_folder.h"
+#include "small_disk.h"
 
 namespace {
 
@@ -92,4 +93,23 @@ TEST(BadDrawings, AFolderThatCantBeWrittenOrAlreadyHoldsAFigureIsLeftAsItWas) {
     EXPECT_EQ(readTextFile(folder.file("pilou~/mesh.obj")), "v 1 2 0\n");
     EXPECT_TRUE(exists(folder.file("pilou/bone_00.png")));
     EXPECT_FALSE(exists(folder.file("pilou/bone_01.png")));
+}
+
+TEST(BadDrawings, AFullDiskLeavesTheOldFolderAndSaysSo) {
+    TempFolder folder;
+    saveDrawing(folder.file("disc.png"), paintDrawing(200, 200, discShape(100, 100, 80)));
+    FigureRequest request;
+    request.picture = folder.file("disc.png");
+    request.bones = 1;
+    FigureResult figure;
+    std::string error;
+    ASSERT_TRUE(makeFigure(request, figure, error)) << error;
+    SmallDisk disk("64k");
+    if (!disk.mounted()) GTEST_SKIP() << "no right to mount a small file system";
+    makeFolder(disk.file("pilou"));
+    writeTextFile(disk.file("pilou/mesh.obj"), "v 1 2 0\n");
+    EXPECT_FALSE(writeSlotFolder({disk.file("pilou"), "", true}, figure, error));
+    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    EXPECT_EQ(namesIn(disk.path()), std::set<std::string>{"pilou"});
+    EXPECT_EQ(namesIn(disk.file("pilou")), std::set<std::string>{"mesh.obj"});
 }

@@ -14,10 +14,10 @@ LAYERS = {
     "video": ["files"],
     "deform": ["scene"],
     "render": ["scene"],
-    "driver": ["scene", "files", "platform", "deform", "render"],
     "merge": ["scene", "files"],
     "figure": ["scene", "files", "deform"],
-    "capture": ["scene", "files", "platform", "video", "deform", "render", "driver"],
+    "driver": ["scene", "files", "platform", "deform", "render", "merge"],
+    "capture": ["scene", "files", "platform", "video", "deform", "render", "driver", "merge"],
 }
 
 # System headers that only some layers may include.

@@ -1,9 +1,12 @@
 #include "driver/controls.h"
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "driver/keyframes.h"
 #include "driver/slot_vertex.h"
+#include "driver/studio.h"
 #include "render/projection.h"
 
 namespace {
@@ -113,11 +116,13 @@ void handleMouse(DriverState& state, const InputTable& input, MatrixStore& matri
         // While the studio is paused every row would have the same time, and such rows never
         // play: the drag poses the mesh without recording.
         if (!state.studio.transport.paused) {
-            std::fprintf(state.console, "%f %d %d %f %f %f\n", double(state.showTime),
-                         state.currentScene, state.selectedVertex, state.dragTarget.x,
-                         state.dragTarget.y, state.dragTarget.z);
+            std::string line =
+                formatKeyframeRow(double(state.showTime), state.currentScene, state.selectedVertex,
+                                  state.dragTarget.x, state.dragTarget.y, state.dragTarget.z);
+            std::fprintf(state.console, "%s\n", line.c_str());
             std::fflush(state.console);
             ++state.studio.rowsPrinted;
+            if (state.studio.enabled) takeStudioRow(state, std::move(line));
         }
     }
     applyKeyframesStepB(state);

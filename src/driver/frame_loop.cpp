@@ -42,7 +42,7 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
                                                 : readShowClock(platform, state.clock));
 
     handleKeys(state, input);
-    handleMouse(state, input, matrices);
+    handleMouse(state, state.studio.enabled ? studioMouseInput(state, input) : input, matrices);
 
     FrameOutcome outcome = FrameOutcome::Continue;
     if (!state.running) {
@@ -52,11 +52,27 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
             drawBackground(state.scenes[state.currentScene].backgroundTexture,
                            (state.showTime - fadeStart) * fadeRate, windowWidth, windowHeight);
         }
+        bool closingPicture = false;
         if (state.playback) {
-            // The studio's preview of the script never closes the tool.
-            if (state.showTime > endOfShow && !state.studio.preview) return FrameOutcome::ShowEnded;
-        } else {
+            // The studio's preview of the script shows the closing picture as the show does,
+            // but never closes the tool.
+            if (state.showTime > endOfShow) {
+                if (!state.studio.preview) return FrameOutcome::ShowEnded;
+                closingPicture = true;
+            }
+        } else if (!state.studio.preview) {
+            // A drag begun in the preview keeps the slot the script gave it.
             followTimeline(state);
+        }
+        if (closingPicture) {
+            if (plan.draw) {
+                drawBackground(state.scenes[closingSlot].backgroundTexture, 1.0f, windowWidth,
+                               windowHeight);
+                drawStudioHeadsUp(state);
+                presentFrame(platform);
+            }
+            finishStudioFrame(platform, state);
+            return outcome;
         }
         Scene& scene = state.scenes[state.currentScene];
         setupCamera(scene.mesh, state.fov, state.dx, state.dy, state.dz, state.ox, state.oy,
@@ -103,7 +119,10 @@ void runClosingSequence(Platform& platform, DriverState& state) {
 LoopEnd runFrameLoop(Platform& platform, DriverState& state) {
     MatrixStore matrices{};
     for (;;) {
-        if (!platform.pumpMessages()) return LoopEnd::Closed;
+        if (!platform.pumpMessages()) {
+            leaveStudio(state);
+            return LoopEnd::Closed;
+        }
         const FrameOutcome outcome = runFrame(platform, state, platform.input(), matrices);
         if (outcome == FrameOutcome::ShowEnded) {
             // The end of the show: nothing is drawn after the closing picture, and the run
@@ -112,6 +131,7 @@ LoopEnd runFrameLoop(Platform& platform, DriverState& state) {
             return LoopEnd::ShowEnded;
         }
         if (outcome == FrameOutcome::Escaped) {
+            leaveStudio(state);
             platform.closeWindowAndDrain();
             return LoopEnd::Closed;
         }

@@ -3,16 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "driver/keyframes.h"
 #include "driver/slot_vertex.h"
 #include "render/heads_up.h"
+#include "render/timeline_strip.h"
 
 namespace {
 
-// Diagnostics, not console lines: stdout holds the take.
 void tell(const std::string& text) {
-    std::fprintf(stderr, "studio: %s\n", text.c_str());
+    tellStudio(text);
 }
 
 void carryOutOnMusic(Platform& platform, const Transport& transport, const TransportStep& step) {
@@ -26,6 +27,16 @@ void carryOutOnMusic(Platform& platform, const Transport& transport, const Trans
 void freeHandle(DriverState& state) {
     MeshVertex* vertex = slotVertex(state, state.currentScene, state.selectedVertex);
     if (vertex != nullptr) vertex->isHandle = 0;
+}
+
+// The show as the tool holds it: what the takes and the script are checked against.
+ShowSize loadedShowSize(const DriverState& state) {
+    ShowSize size;
+    for (int32_t slot = 0; slot < sceneSlotCount; ++slot) {
+        const size_t count = state.scenes[slot].mesh.vertices.size();
+        size.vertexCount[slot] = int32_t(std::min<size_t>(count, INT32_MAX));
+    }
+    return size;
 }
 
 // The slot after the time jumped: by the music's sections when recording, by the script in the
@@ -45,20 +56,60 @@ void putSlotInStep(DriverState& state, double showTime) {
     state.currentScene = slot;
 }
 
+// The preview's rows: the script as the show reads it while there are no takes, and with takes
+// the script kelvaro-merge would write.
+void fillPreview(DriverState& state) {
+    StudioTakes& takes = state.studio.takes;
+    if (takes.takes.empty()) {
+        state.keyframeCount = readKeyframes(keyframeFileName, state.keyframes);
+        tell("preview of " + std::string(keyframeFileName) + ", " +
+             std::to_string(state.keyframeCount) + " rows");
+        return;
+    }
+    state.keyframeCount =
+        mergeForPreview(takes, keyframeFileName, loadedShowSize(state), state.keyframes);
+    tell("preview of " + std::string(keyframeFileName) + " with " +
+         std::to_string(takes.takes.size()) + (takes.takes.size() == 1 ? " take, " : " takes, ") +
+         std::to_string(state.keyframeCount) + " rows");
+}
+
 void startPreview(DriverState& state, double showTime) {
     // A drag in progress ends as a release would end it.
     if (state.dragging && !state.pinOnRelease) freeHandle(state);
     state.dragging = false;
     // Read afresh at every press, so the script's latest edits show.
-    state.keyframeCount = readKeyframes(keyframeFileName, state.keyframes);
+    fillPreview(state);
     state.studio.preview = true;
     state.playback = true;
     state.currentScene = scriptSlotAt(state, showTime);
-    tell("preview of " + std::string(keyframeFileName) + ", " +
-         std::to_string(state.keyframeCount) + " rows");
+    state.studio.stripStale = true;
+}
+
+// The end of a drag begun in the preview: the take joins the script being played, which takes
+// over again from the pose the drag left.
+void endPunch(DriverState& state, double showTime) {
+    Studio& studio = state.studio;
+    studio.punching = false;
+    if (state.dragging) freeHandle(state);
+    state.dragging = false;
+    state.playback = true;
+    fillPreview(state);
+    putSlotInStep(state, showTime);
+    studio.stripStale = true;
+}
+
+void startPunch(DriverState& state, double showTime) {
+    // The script's handle of the last frame goes, as the script's rows go where the take's
+    // begin; the figure stays in the pose they gave it.
+    freeHandle(state);
+    state.dragging = false;
+    state.playback = false;
+    state.studio.punching = true;
+    tell("punch-in at " + formatShowTime(showTime));
 }
 
 void stopPreview(DriverState& state, double showTime) {
+    if (state.studio.punching) endPunch(state, showTime);
     freeHandle(state);
     state.keyframes.clear();
     state.keyframes.shrink_to_fit();
@@ -67,6 +118,22 @@ void stopPreview(DriverState& state, double showTime) {
     state.playback = state.studio.playbackForGood;
     putSlotInStep(state, showTime);
     tell("recording");
+}
+
+// After a seek, a loop's jump or a click on the strip: a punch-in ends where the time broke.
+void afterTimeJump(DriverState& state, double showTime) {
+    if (state.studio.punching) endPunch(state, showTime);
+    putSlotInStep(state, showTime);
+}
+
+void takesChanged(DriverState& state) {
+    Studio& studio = state.studio;
+    studio.stripStale = true;
+    // In the preview the change shows at once; a punch-in refills it when it ends.
+    if (studio.preview && !studio.punching) {
+        fillPreview(state);
+        putSlotInStep(state, double(state.showTime));
+    }
 }
 
 void tellTransport(const Transport& before, const Transport& after, const TransportStep& step) {
@@ -87,6 +154,44 @@ void tellTransport(const Transport& before, const Transport& after, const Transp
     }
 }
 
+// The ticks for the script as it is on disk and the takes, the rows that a take covers greyed:
+// what K would lose is in sight before it is pressed.
+void layOutStrip(DriverState& state) {
+    Studio& studio = state.studio;
+    StudioScript& script = studio.takes.script;
+    const std::vector<Take>& takes = studio.takes.takes;
+    refreshScript(script, keyframeFileName, loadedShowSize(state));
+    std::vector<std::vector<bool>> stands(takes.size() + 1);
+    stands[0].assign(script.rows.size(), false);
+    for (size_t t = 0; t < takes.size(); ++t) stands[t + 1].assign(takes[t].rows.size(), false);
+    for (const RowSource& source : punchTakes(script.rows, takes)) {
+        stands[size_t(source.take + 1)][size_t(source.row)] = true;
+    }
+    StripTicks& ticks = studio.strip;
+    clearStripTicks(ticks);
+    for (size_t r = 0; r < script.rows.size(); ++r) {
+        const Keyframe& row = script.rows[r].row;
+        addStripTick(ticks, row.time,
+                     stands[0][r] ? StripTick::ScriptRow : StripTick::ScriptRowReplaced, row.scene);
+    }
+    for (size_t t = 0; t < takes.size(); ++t) {
+        for (size_t r = 0; r < takes[t].rows.size(); ++r) {
+            const Keyframe& row = takes[t].rows[r].row;
+            addStripTick(ticks, row.time,
+                         stands[t + 1][r] ? StripTick::TakeRow : StripTick::TakeRowReplaced,
+                         row.scene);
+        }
+    }
+    studio.stripStale = false;
+    studio.rowsSinceLayout = false;
+}
+
+void handleTakeKeys(DriverState& state, const KeyPresses& presses) {
+    if (presses.withControl[VK_Z] && undoStudioTake(state)) takesChanged(state);
+    if (presses.withControl[VK_Y] && redoStudioTake(state)) takesChanged(state);
+    if (presses.pressed[VK_K] && keepStudioTakes(state)) takesChanged(state);
+}
+
 }  // namespace
 
 double startStudioFrame(Platform& platform, DriverState& state, const InputTable& input) {
@@ -97,19 +202,54 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
         // The first frame runs once everything is loaded: from here on keys are seen.
         studio.started = true;
         tell(
-            "Page Up/Page Down seek 5 s, Home section start, P pause, L loop, H heads-up, "
-            "F12 preview");
+            "Page Up/Page Down seek 5 s, Home section start, P pause, L loop, H heads-up line "
+            "and timeline (off at start; a click on the timeline seeks), F12 preview with the "
+            "takes, Ctrl+Z/Ctrl+Y undo/redo the last take, K keep the takes in " +
+            std::string(keyframeFileName));
     }
     if (input.keys[VK_SPACE] != 0) studio.playbackForGood = true;
+    // A drag's rows that went on as ticks alone are laid out in full once the drag stops.
+    if (studio.rowsSinceLayout && studio.rowsPrinted == studio.rowsAtFrameStart) {
+        studio.stripStale = true;
+    }
+    studio.rowsAtFrameStart = studio.rowsPrinted;
+
+    // Only a press made in the preview punches in: a drag held through F12 is not one.
+    const bool inPreview = studio.preview;
+    const bool button = input.mouseLeft != 0 || input.mouseRight != 0;
+    const bool buttonWentDown = button && !studio.buttonHeld;
+    // A click on the strip is often over before the next frame: the count tells it all the same.
+    const bool leftClicked = (input.mouseLeft != 0 && !studio.buttonHeld) ||
+                             input.mouseLeftPresses != studio.leftPressesSeen;
+    studio.buttonHeld = button;
+    studio.leftPressesSeen = input.mouseLeftPresses;
 
     const KeyPresses presses = detectPresses(studio.keys, input);
     const Transport before = studio.transport;
-    const TransportStep step = runTransport(studio.transport, presses, state.clock, counter);
+    TransportStep step = runTransport(studio.transport, presses, state.clock, counter);
     carryOutOnMusic(platform, studio.transport, step);
     tellTransport(before, studio.transport, step);
-    if (step.reposition) putSlotInStep(state, step.showTime);
+    if (step.reposition) afterTimeJump(state, step.showTime);
 
-    if (presses.pressed[VK_H]) studio.headsUp = !studio.headsUp;
+    const StripBox box = stripBox(windowWidth, windowHeight);
+    const float mx = float(input.mouseX);
+    const float my = float(input.mouseY);
+    if (studio.headsUp && leftClicked && input.mouseRight == 0 && stripContains(box, mx, my)) {
+        // The button, if still down, drags nothing until it is up again.
+        studio.stripClick = button;
+        step = seekTransport(studio.transport, state.clock, counter, stripTimeAt(box, mx));
+        carryOutOnMusic(platform, studio.transport, step);
+        tellTransport(studio.transport, studio.transport, step);
+        afterTimeJump(state, step.showTime);
+    }
+    if (!button) studio.stripClick = false;
+    if (studio.punching && !button) endPunch(state, step.showTime);
+
+    if (presses.pressed[VK_H]) {
+        studio.headsUp = !studio.headsUp;
+        studio.stripStale = true;
+    }
+    handleTakeKeys(state, presses);
     if (presses.pressed[VK_F12]) {
         if (studio.preview) {
             stopPreview(state, step.showTime);
@@ -117,7 +257,31 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
             startPreview(state, step.showTime);
         }
     }
+    // A press in the preview punches in, but not over the closing picture, where nothing moves.
+    if (inPreview && studio.preview && !studio.punching && buttonWentDown && !studio.stripClick &&
+        !(step.showTime > double(endOfShow))) {
+        startPunch(state, step.showTime);
+    }
+    if (studio.headsUp && studio.stripStale) layOutStrip(state);
     return step.showTime;
+}
+
+const InputTable& studioMouseInput(DriverState& state, const InputTable& input) {
+    Studio& studio = state.studio;
+    if (!studio.stripClick) return input;
+    studio.mouseMasked = input;
+    studio.mouseMasked.mouseLeft = 0;
+    studio.mouseMasked.mouseRight = 0;
+    return studio.mouseMasked;
+}
+
+void takeStudioRow(DriverState& state, std::string line) {
+    Studio& studio = state.studio;
+    if (!takeRow(studio.takes, std::move(line))) return;
+    const Keyframe& row = studio.takes.takes.back().rows.back().row;
+    // The newest take stands over all before it; what it covers is greyed when the drag stops.
+    addStripTick(studio.strip, row.time, StripTick::TakeRow, row.scene);
+    studio.rowsSinceLayout = true;
 }
 
 void drawStudioHeadsUp(const DriverState& state) {
@@ -131,7 +295,25 @@ void drawStudioHeadsUp(const DriverState& state) {
     facts.preview = studio.preview;
     facts.draggedVertex = drawing ? state.selectedVertex : -1;
     facts.rowsPrinted = studio.rowsPrinted;
+    facts.takes = int32_t(studio.takes.takes.size());
     drawHeadsUpLine(formatHeadsUpLine(facts, studio.transport).c_str(), windowWidth, windowHeight);
+
+    StripMarks marks{};
+    marks.playhead = double(state.showTime);
+    marks.loopStart = studio.transport.loopStart;
+    marks.loopEnd = studio.transport.loopEnd;
+    switch (studio.transport.loop) {
+        case LoopState::None:
+            marks.loop = StripLoop::None;
+            break;
+        case LoopState::StartMarked:
+            marks.loop = StripLoop::StartMarked;
+            break;
+        case LoopState::Active:
+            marks.loop = StripLoop::Active;
+            break;
+    }
+    drawTimelineStrip(studio.strip, marks, windowWidth, windowHeight);
 }
 
 void finishStudioFrame(Platform& platform, DriverState& state) {
@@ -143,6 +325,26 @@ void finishStudioFrame(Platform& platform, DriverState& state) {
     } else {
         state.frameTime = float(seconds - double(state.showTime));
     }
+}
+
+void leaveStudio(const DriverState& state) {
+    const std::vector<Take>& takes = state.studio.takes.takes;
+    if (!state.studio.enabled || takes.empty()) return;
+    tell(std::to_string(takes.size()) + (takes.size() == 1 ? " take (" : " takes (") +
+         std::to_string(takeRowCount(takes)) + " rows) not written to " + keyframeFileName +
+         "; their rows are on stdout, for kelvaro-merge");
+}
+
+bool undoStudioTake(DriverState& state) {
+    return undoTake(state.studio.takes);
+}
+
+bool redoStudioTake(DriverState& state) {
+    return redoTake(state.studio.takes);
+}
+
+bool keepStudioTakes(DriverState& state) {
+    return keepTakes(state.studio.takes, keyframeFileName, loadedShowSize(state));
 }
 
 int32_t scriptSlotAt(DriverState& state, double showTime) {

@@ -1,22 +1,42 @@
 // What the authoring studio keeps from frame to frame: the transport, the key presses, the
-// heads-up line and the script preview. The show has none of it.
+// heads-up display, the script preview and the takes. The show has none of it.
 #pragma once
 
 #include <cstdint>
 
+#include "driver/studio_takes.h"
 #include "driver/transport.h"
+#include "platform/input_table.h"
+#include "render/timeline_strip.h"
 
 struct Studio {
     bool enabled;  // the authoring set-up
     bool started;  // the first frame has run and told the keys
     Transport transport;
     KeyEdges keys;
-    bool headsUp;
-    // F12: the script plays from the current time as the show plays it, the mouse records
-    // nothing.
+    bool headsUp;  // the heads-up line and the timeline strip
+    // F12: the script plays from the current time as the show plays it, with the takes.
     bool preview;
     // Space has switched playback on for good: leaving the preview must not switch it off.
     bool playbackForGood;
     int64_t frameStartCounter;  // the raw counter when this frame began
     int32_t rowsPrinted;
+
+    StudioTakes takes;
+    // A drag begun in the preview: the script stands aside and the mouse records, from the
+    // pose the script left.
+    bool punching;
+    bool buttonHeld;           // either mouse button, at the last frame
+    uint32_t leftPressesSeen;  // the input's count of left-button presses then
+    // The left button went down on the strip: it seeks, and the mouse drags nothing until the
+    // button is up again. The controls then see `mouseMasked`, the input without its buttons.
+    bool stripClick;
+    InputTable mouseMasked;
+
+    StripTicks strip;
+    bool stripStale;  // the script or the takes changed since the ticks were laid out
+    // A drag's rows went on as ticks alone since, with nothing they cover greyed yet: laid out
+    // afresh once a frame prints none.
+    bool rowsSinceLayout;
+    int32_t rowsAtFrameStart;
 };

@@ -35,11 +35,15 @@ TransportStep then(const TransportStep& first, const TransportStep& second) {
 
 KeyPresses detectPresses(KeyEdges& edges, const InputTable& input) {
     KeyPresses presses{};
+    const bool control = input.keys[VK_CONTROL] != 0;
     for (int key = 0; key < 256; ++key) {
-        presses.pressed[key] = (input.keys[key] != 0 && edges.held[key] == 0) ||
-                               input.presses[key] != edges.presses[key];
+        const bool wentDown = input.keys[key] != 0 && edges.held[key] == 0;
+        presses.pressed[key] = wentDown || input.presses[key] != edges.presses[key];
+        presses.withControl[key] =
+            (wentDown && control) || input.controlPresses[key] != edges.controlPresses[key];
         edges.held[key] = input.keys[key];
         edges.presses[key] = input.presses[key];
+        edges.controlPresses[key] = input.controlPresses[key];
     }
     return presses;
 }
@@ -68,7 +72,7 @@ TransportStep seekTransport(Transport& transport, ShowClock& clock, int64_t coun
                             double target) {
     double time = target;
     if (!(time > 0.0)) time = 0.0;  // NaN as well
-    if (time > double(endOfShow)) time = double(endOfShow);
+    if (time > latestStudioTime) time = latestStudioTime;
     time = placeClock(clock, counter, time);
     if (transport.paused) transport.pausedTime = time;
     transport.lastTime = time;
@@ -91,18 +95,21 @@ TransportStep togglePause(Transport& transport, ShowClock& clock, int64_t counte
 
 TransportStep pressLoop(Transport& transport, ShowClock& clock, int64_t counter) {
     const double time = readTransportClock(transport, clock, counter);
+    // The time runs on past the show while recording; a loop there would jump back to where
+    // no seek can go.
+    const double mark = time < latestStudioTime ? time : latestStudioTime;
     switch (transport.loop) {
         case LoopState::None:
             transport.loop = LoopState::StartMarked;
-            transport.loopStart = time;
+            transport.loopStart = mark;
             break;
         case LoopState::StartMarked:
-            if (time > transport.loopStart) {
-                transport.loopEnd = time;
+            if (mark > transport.loopStart) {
+                transport.loopEnd = mark;
                 transport.loop = LoopState::Active;
-            } else if (time < transport.loopStart) {
+            } else if (mark < transport.loopStart) {
                 transport.loopEnd = transport.loopStart;
-                transport.loopStart = time;
+                transport.loopStart = mark;
                 transport.loop = LoopState::Active;
             }
             break;
@@ -164,5 +171,6 @@ std::string formatHeadsUpLine(const HeadsUpFacts& facts, const Transport& transp
     field(facts.draggedVertex >= 0 ? "vertex " + std::to_string(facts.draggedVertex)
                                    : std::string("vertex none"));
     field("rows " + std::to_string(facts.rowsPrinted));
+    if (facts.takes > 0) field("takes " + std::to_string(facts.takes));
     return line;
 }

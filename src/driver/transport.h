@@ -11,6 +11,7 @@
 
 #include "driver/show_clock.h"
 #include "platform/input_table.h"
+#include "scene/show_facts.h"
 
 // The studio's keys (VirtualKey codes): Page Up and Page Down seek 5 s back and forward, Home
 // goes back to the start of the current section, P pauses and resumes, L marks the loop's
@@ -43,14 +44,16 @@ struct TransportStep {
 struct KeyEdges {
     int32_t held[256];
     uint32_t presses[256];
+    uint32_t controlPresses[256];
 };
 
 struct KeyPresses {
     bool pressed[256];
+    bool withControl[256];  // pressed while Ctrl was down
 };
 
 // Keys that went down since the last call: a key held over several frames acts once, and a key
-// pressed and released between two calls acts too.
+// pressed and released between two calls acts too, with Ctrl as it was at the press.
 KeyPresses detectPresses(KeyEdges& edges, const InputTable& input);
 
 // The clock's reading at `counter`: the paused time while paused. Sets clock.seconds.
@@ -65,15 +68,19 @@ double sectionStartAt(double showTime);
 // step after a seek.
 int32_t sectionAt(double showTime);
 
-// Moves the clock to `target`, clamped to 0..endOfShow, so that it reads exactly the returned
-// time at `counter`; while paused the clock stays paused at it. In playback, a seek to the end
-// lets the closing sequence run on the next frame that reads past it.
+// The latest time a seek or a loop mark goes to: the end of the closing picture.
+constexpr double latestStudioTime = double(endOfShow) + closingHold;
+
+// Moves the clock to `target`, clamped to 0..latestStudioTime, so that it reads exactly the
+// returned time at `counter`; while paused the clock stays paused at it. In playback, a seek to the
+// end lets the closing sequence run on the next frame that reads past it.
 TransportStep seekTransport(Transport& transport, ShowClock& clock, int64_t counter, double target);
 
 // Pause on the first call, resume on the next: the clock then goes on from the paused time.
 TransportStep togglePause(Transport& transport, ShowClock& clock, int64_t counter);
 
-// Marks the loop start, then its end, then clears the loop. An end before the start is taken
+// Marks the loop start, then its end, then clears the loop; a mark made after
+// latestStudioTime stands there. An end before the start is taken
 // as the start, with the earlier mark as the end; an end at the start itself is ignored and the
 // start stays marked.
 TransportStep pressLoop(Transport& transport, ShowClock& clock, int64_t counter);
@@ -94,10 +101,12 @@ struct HeadsUpFacts {
     bool preview;           // the script is playing back
     int32_t draggedVertex;  // -1 when none
     int32_t rowsPrinted;
+    int32_t takes;  // recorded and not kept
 };
 
-// e.g. "01:10.25  kiv  recording  vertex 123  rows 456". The states that hold are listed in
-// the order recording, preview, paused, loop; plain ASCII only.
+// e.g. "01:10.25  kiv  recording  vertex 123  rows 456  takes 2". The states that hold are
+// listed in the order recording, preview, paused, loop; the takes only when there are some;
+// plain ASCII only.
 std::string formatHeadsUpLine(const HeadsUpFacts& facts, const Transport& transport);
 
 // mm:ss.cc, rounded to the nearest hundredth; negative times show as 00:00.00.

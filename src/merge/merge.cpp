@@ -8,9 +8,6 @@
 #include <string>
 
 #include "files/atomic_file.h"
-#include "merge/row_files.h"
-#include "merge/show_check.h"
-#include "merge/takes.h"
 
 namespace {
 
@@ -37,6 +34,63 @@ bool writeStdout(const std::string& text) {
 
 }  // namespace
 
+MergedScript mergeTakes(std::vector<RowLine>& script, std::vector<Take>& takes,
+                        const ShowSize* show) {
+    MergedScript merged;
+    if (show != nullptr) {
+        DroppedRows dropped;
+        dropRowsOutsideShow(script, *show, dropped);
+        for (Take& take : takes) dropRowsOutsideShow(take.rows, *show, dropped);
+        merged.notes = describeDroppedRows(dropped, *show);
+    }
+    for (const Take& take : takes) {
+        if (take.rows.empty()) continue;
+        ++merged.takeCount;
+        merged.takeRows += take.rows.size();
+    }
+    for (const TakeOverlap& overlap : findOverlaps(takes)) {
+        merged.notes.push_back(describeOverlap(takes, overlap));
+    }
+    merged.rows = punchTakes(script, takes);
+    return merged;
+}
+
+std::string tooManyRowsWarning(size_t rows) {
+    if (rows <= size_t(MAX_KEYFRAMES)) return "";
+    return "warning: the script has " + std::to_string(rows) +
+           " rows, and the show reads only the first " + std::to_string(MAX_KEYFRAMES);
+}
+
+std::string mergedText(const MergedScript& merged, const std::vector<RowLine>& script,
+                       const std::vector<Take>& takes) {
+    size_t length = 0;
+    for (const RowSource& source : merged.rows) {
+        length += sourceLine(script, takes, source).text.size() + 1;
+    }
+    std::string text;
+    text.reserve(length);
+    for (const RowSource& source : merged.rows) {
+        text += sourceLine(script, takes, source).text;
+        text += '\n';
+    }
+    return text;
+}
+
+bool replaceScript(const std::string& script, const std::string& text, bool keepPrevious,
+                   std::string& error) {
+    if (keepPrevious) {
+        // The backup holds the script as it is now, byte for byte, lines that are no row
+        // included.
+        std::string previous;
+        if (!readWholeFile(script, previous, error) ||
+            !replaceFileAtomically(script + "~", previous, error)) {
+            error += "; " + script + " is left as it was";
+            return false;
+        }
+    }
+    return replaceFileAtomically(script, text, error);
+}
+
 int runMerge(const MergeOptions& options) {
     const bool inPlace = options.output.empty();
     if (inPlace && options.script == "-") {
@@ -44,9 +98,8 @@ int runMerge(const MergeOptions& options) {
     }
     ShowSize show;
     std::string error;
-    if (!options.showFolder.empty() && !readShowSize(options.showFolder, show, error)) {
-        return fail(error);
-    }
+    const bool checkShow = !options.showFolder.empty();
+    if (checkShow && !readShowSize(options.showFolder, show, error)) return fail(error);
 
     RowFile script;
     struct stat info {};
@@ -59,7 +112,6 @@ int runMerge(const MergeOptions& options) {
     tellSkipped(options.script, script);
 
     std::vector<Take> takes;
-    size_t takeRows = 0;
     for (const std::string& path : options.takeFiles) {
         RowFile file;
         if (!readRowFile(path, file, error)) return fail(error);
@@ -67,46 +119,31 @@ int runMerge(const MergeOptions& options) {
         // A drag never runs from one file into the next.
         for (Take& take : splitTakes(file.rows)) {
             thinTake(take, options.rowsPerSecond);
-            takeRows += take.rows.size();
             takes.push_back(std::move(take));
         }
     }
 
-    std::vector<RowLine> merged = applyTakes(script.rows, takes);
-    if (!options.showFolder.empty()) dropRowsOutsideShow(merged, show);
-    if (merged.size() > size_t(MAX_KEYFRAMES)) {
+    const MergedScript merged = mergeTakes(script.rows, takes, checkShow ? &show : nullptr);
+    for (const std::string& note : merged.notes) {
+        std::fprintf(stderr, "kelvaro-merge: %s\n", note.c_str());
+    }
+    const std::string warning = tooManyRowsWarning(merged.rows.size());
+    if (!warning.empty()) {
         std::fprintf(stderr,
-                     "kelvaro-merge: warning: the script has %zu rows, and the show reads only "
-                     "the first %d; --rate N keeps at most N rows a second of each take\n",
-                     merged.size(), MAX_KEYFRAMES);
+                     "kelvaro-merge: %s; --rate N keeps at most N rows a second of each take\n",
+                     warning.c_str());
     }
 
-    size_t length = 0;
-    for (const RowLine& line : merged) length += line.text.size() + 1;
-    std::string text;
-    text.reserve(length);
-    for (const RowLine& line : merged) {
-        text += line.text;
-        text += '\n';
-    }
+    const std::string text = mergedText(merged, script.rows, takes);
     const std::string& target = inPlace ? options.script : options.output;
     if (target == "-") {
         if (!writeStdout(text))
             return fail(std::string("can't write standard output: ") + std::strerror(errno));
-    } else {
-        if (inPlace && scriptExists) {
-            // The backup holds the script as it is now, byte for byte, lines that are no row
-            // included.
-            std::string previous;
-            if (!readWholeFile(options.script, previous, error) ||
-                !replaceFileAtomically(options.script + "~", previous, error)) {
-                return fail(error + "; " + options.script + " is left as it was");
-            }
-        }
-        if (!replaceFileAtomically(target, text, error)) return fail(error);
+    } else if (!replaceScript(target, text, inPlace && scriptExists, error)) {
+        return fail(error);
     }
     std::fprintf(stderr, "kelvaro-merge: %zu takes (%zu rows) merged; %s holds %zu rows\n",
-                 takes.size(), takeRows, target == "-" ? "the script" : target.c_str(),
-                 merged.size());
+                 merged.takeCount, merged.takeRows, target == "-" ? "the script" : target.c_str(),
+                 merged.rows.size());
     return 0;
 }

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <map>
 
 #include "scene/mesh_reader.h"
 
@@ -32,39 +31,45 @@ bool readShowSize(const std::string& folder, ShowSize& size, std::string& error)
     return true;
 }
 
-long dropRowsOutsideShow(std::vector<RowLine>& rows, const ShowSize& size) {
-    // Per slot named, how many rows went; slots outside the table are told together.
-    std::map<int32_t, long> dropped;
-    long noSuchSlot = 0;
+long dropRowsOutsideShow(std::vector<RowLine>& rows, const ShowSize& size, DroppedRows& dropped) {
+    long total = 0;
     const auto outside = [&](const RowLine& line) {
         const int32_t slot = line.row.scene;
         if (slot < 0 || slot >= sceneSlotCount) {
-            ++noSuchSlot;
-            return true;
+            ++dropped.noSuchSlot;
+        } else if (line.row.vertex >= 0 && line.row.vertex < size.vertexCount[slot]) {
+            return false;
+        } else {
+            ++dropped.bySlot[slot];
         }
-        if (line.row.vertex >= 0 && line.row.vertex < size.vertexCount[slot]) return false;
-        ++dropped[slot];
+        ++total;
         return true;
     };
     rows.erase(std::remove_if(rows.begin(), rows.end(), outside), rows.end());
-    if (noSuchSlot > 0) {
-        std::fprintf(stderr, "kelvaro-merge: dropped %ld rows naming a slot outside 0 to %d\n",
-                     noSuchSlot, sceneSlotCount - 1);
-    }
-    long total = noSuchSlot;
-    for (const auto& [slot, count] : dropped) {
-        total += count;
-        if (size.vertexCount[slot] == 0) {
-            std::fprintf(stderr,
-                         "kelvaro-merge: dropped %ld rows naming slot %d (%s), which has "
-                         "no mesh\n",
-                         count, slot, sceneSlots[slot].directory);
-        } else {
-            std::fprintf(stderr,
-                         "kelvaro-merge: dropped %ld rows naming a vertex outside 0 to %d "
-                         "of slot %d (%s)\n",
-                         count, size.vertexCount[slot] - 1, slot, sceneSlots[slot].directory);
-        }
-    }
     return total;
+}
+
+std::vector<std::string> describeDroppedRows(const DroppedRows& dropped, const ShowSize& size) {
+    std::vector<std::string> lines;
+    char text[200];
+    if (dropped.noSuchSlot > 0) {
+        std::snprintf(text, sizeof text, "dropped %ld rows naming a slot outside 0 to %d",
+                      dropped.noSuchSlot, sceneSlotCount - 1);
+        lines.push_back(text);
+    }
+    for (int32_t slot = 0; slot < sceneSlotCount; ++slot) {
+        const long count = dropped.bySlot[slot];
+        if (count == 0) continue;
+        if (size.vertexCount[slot] == 0) {
+            std::snprintf(text, sizeof text,
+                          "dropped %ld rows naming slot %d (%s), which has no mesh", count, slot,
+                          sceneSlots[slot].directory);
+        } else {
+            std::snprintf(text, sizeof text,
+                          "dropped %ld rows naming a vertex outside 0 to %d of slot %d (%s)", count,
+                          size.vertexCount[slot] - 1, slot, sceneSlots[slot].directory);
+        }
+        lines.push_back(text);
+    }
+    return lines;
 }

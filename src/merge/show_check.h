@@ -17,6 +17,16 @@ struct ShowSize {
 // slot). False with a message in `error` when `folder` is not a folder.
 bool readShowSize(const std::string& folder, ShowSize& size, std::string& error);
 
-// Drops the rows naming a slot or a vertex that the show does not hold, with one warning line on
-// stderr per slot concerned; returns how many went.
-long dropRowsOutsideShow(std::vector<RowLine>& rows, const ShowSize& size);
+// What a check against the show dropped: rows naming a slot outside the table, and per slot,
+// rows naming a vertex it does not hold.
+struct DroppedRows {
+    long noSuchSlot = 0;
+    long bySlot[sceneSlotCount] = {};
+};
+
+// Drops the rows naming a slot or a vertex that the show does not hold, counting them in
+// `dropped`; returns how many went.
+long dropRowsOutsideShow(std::vector<RowLine>& rows, const ShowSize& size, DroppedRows& dropped);
+
+// One line per slot concerned, without a program's name in front.
+std::vector<std::string> describeDroppedRows(const DroppedRows& dropped, const ShowSize& size);

@@ -12,6 +12,11 @@ struct InputTable {
     // Key-down events per key, repeats not counted: a key pressed and released between two
     // frames never shows in `keys`, but a control that acts once per press still sees it here.
     uint32_t presses[256];
+    // Those of them made while Ctrl was down: Ctrl and the key may both be up again by the
+    // next frame.
+    uint32_t controlPresses[256];
+    // Left-button-down events, for the same reason: a click between two frames still counts.
+    uint32_t mouseLeftPresses;
 };
 
 // The virtual-key codes under which the window's event handler records keys: the one table of

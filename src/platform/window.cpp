@@ -56,7 +56,10 @@ bool windowProc(WindowState& state, const SDL_Event& event) {
             const int code = virtualKeyFromKeycode(event.key.keysym.sym);
             if (code <= 0 || code >= 256) return false;
             table.keys[code] = event.type == SDL_KEYDOWN ? 1 : 0;
-            if (event.type == SDL_KEYDOWN && event.key.repeat == 0) ++table.presses[code];
+            if (event.type == SDL_KEYDOWN && event.key.repeat == 0) {
+                ++table.presses[code];
+                if (event.key.keysym.mod & KMOD_CTRL) ++table.controlPresses[code];
+            }
             return false;
         }
         case SDL_MOUSEMOTION:
@@ -66,7 +69,10 @@ bool windowProc(WindowState& state, const SDL_Event& event) {
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
             const int32_t down = event.type == SDL_MOUSEBUTTONDOWN ? 1 : 0;
-            if (event.button.button == SDL_BUTTON_LEFT) table.mouseLeft = down;
+            if (event.button.button == SDL_BUTTON_LEFT) {
+                table.mouseLeft = down;
+                table.mouseLeftPresses += uint32_t(down);
+            }
             if (event.button.button == SDL_BUTTON_RIGHT) table.mouseRight = down;
             return false;
         }

@@ -20,3 +20,8 @@ constexpr int32_t MAX_KEYFRAMES = 16384;
 // ignored). False, with `row` in an unspecified state, unless all six fields are there and the
 // time and the target are finite: such a row would put a handle at a made-up place.
 bool parseKeyframeRow(const std::string& line, Keyframe& row);
+
+// The row as the authoring tool prints it, "%f %d %d %f %f %f", without the line feed: the one
+// place that writes the format, so that the console and the studio's takes hold the same bytes.
+std::string formatKeyframeRow(double time, int32_t scene, int32_t vertex, double x, double y,
+                              double z);

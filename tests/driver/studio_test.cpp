@@ -13,10 +13,12 @@
 
 #include "console.h"
 #include "driver/frame_loop.h"
+#include "driver/keyframes.h"
 #include "driver/load_scene.h"
 #include "fake_platform.h"
 #include "gl_context.h"
 #include "platform/sdl_platform.h"
+#include "render/timeline_strip.h"
 #include "show_folder.h"
 #include "window_point.h"
 
@@ -45,7 +47,9 @@ protected:
         for (int slot = 0; slot < sceneSlotCount; ++slot) {
             const std::string dir = sceneSlots[slot].directory;
             makeFolder(dir);
-            writePng(dir + "/bkg.png", 8, 8, 3, std::vector<unsigned char>(8 * 8 * 3, 220));
+            // The closing picture is a darker grey, to tell it from the others.
+            const unsigned char grey = slot == closingSlot ? 160 : 220;
+            writePng(dir + "/bkg.png", 8, 8, 3, std::vector<unsigned char>(8 * 8 * 3, grey));
             Scene scene{};
             loadScene(scene, dir.c_str(), 0, false, textures);
             backgrounds[slot] = scene.backgroundTexture;
@@ -96,8 +100,14 @@ protected:
         pointCursorAt(input, windowPointOf(p, matrices), matrices);
     }
 
-    // The top-left corner is darkened by the heads-up band, the picture's light grey otherwise.
-    static bool bandShows() { return readPixel(1, windowHeight - 2).r < 120; }
+    // The top-left corner is darkened by the heads-up line's band and the bottom-left one by
+    // the strip's, the picture's light grey otherwise.
+    static bool bandShows() {
+        const bool line = readPixel(1, windowHeight - 2).r < 120;
+        const bool strip = readPixel(1, 1).r < 120;
+        EXPECT_EQ(line, strip);
+        return line;
+    }
 
     TempFolder folder;
     std::unique_ptr<WorkingDirectory> here;
@@ -206,14 +216,14 @@ TEST_F(StudioFrames, ALoopJumpsBackToItsStartWithTheMusicAndTheSlot) {
     });
 }
 
-TEST_F(StudioFrames, TheHeadsUpLineShowsInTheAuthoringToolOnlyWhileHHasItOn) {
+TEST_F(StudioFrames, TheHeadsUpDisplayStartsOffAndShowsInTheAuthoringToolOnlyWhileHHasItOn) {
     const struct {
         bool showMode;
         std::initializer_list<int> keys;
         bool band;
     } frames[] = {
-        {false, {}, true},  {false, {H}, false}, {false, {H}, false}, {false, {}, false},
-        {false, {H}, true}, {true, {}, false},   {true, {H}, false},
+        {false, {}, false},  {false, {H}, true}, {false, {H}, true}, {false, {}, true},
+        {false, {H}, false}, {true, {}, false},  {true, {H}, false},
     };
     bool showMode = false;
     double wall = 20.0;
@@ -231,7 +241,7 @@ TEST_F(StudioFrames, APickFindsTheSameVertexWithTheHeadsUpLineOnAndOff) {
     for (bool headsUp : {true, false}) {
         SCOPED_TRACE(headsUp ? "on" : "off");
         start(false);
-        frame(25.0, headsUp ? std::initializer_list<int>{} : std::initializer_list<int>{H});
+        frame(25.0, headsUp ? std::initializer_list<int>{H} : std::initializer_list<int>{});
         ASSERT_EQ(bandShows(), headsUp);
         pointAt(centreVertex);
         input.mouseLeft = 1;
@@ -271,6 +281,7 @@ TEST_F(StudioFrames, PreviewPlaysTheScriptFromWhereverTheTimeIsAndLeavingItFrees
         {{57.0, {F12}, 57.0, 56.5, 2}, {57.25, {}, 57.25, 56.5, 2}, {57.5, {F12}, 57.5, 56.5, 1}});
     EXPECT_EQ(pos(1, 4), "5,6,7");
     runSteps({{88.0, {}, 88.0, 56.5, 1}});  // the preview goes on past the show's end
+    EXPECT_EQ(readPixel(640, 360).r, 160) << "not the closing picture";
 
     // Back to recording: the handle is free, the slot follows the time, and the mouse records.
     runSteps({{88.5, {F12, PGUP}, 83.5, 83.5, 4}});
@@ -287,6 +298,91 @@ TEST_F(StudioFrames, PreviewPlaysTheScriptFromWhereverTheTimeIsAndLeavingItFrees
     frame(90.0, {F12});
     EXPECT_TRUE(state.playback);
     EXPECT_FALSE(state.studio.preview);
+}
+
+TEST_F(StudioFrames, ADragInThePreviewStartsFromTheScriptsPoseAndBecomesATake) {
+    // The script holds the grid's centre away from its rest place from 20 s to 30 s.
+    writeTextFile("anim.txt", "20.0 1 12 130 140 0\n30.0 1 0 0 0 0\n");
+    frame(24.0, {F12});
+    frame(24.25);
+    const Vec3f held = state.scenes[1].mesh.vertices[centreVertex].pos;
+    ASSERT_EQ(held.x, 130.0f);
+    const WindowPoint heldOnScreen = windowPointOf(held, matrices);
+    pointAt(centreVertex);
+    input.mouseLeft = 1;
+    frame(24.5);
+    Keyframe first{};
+    ASSERT_TRUE(parseKeyframeRow(console.take(), first));
+    EXPECT_EQ(first.time, 24.5f);
+    EXPECT_EQ(first.vertex, centreVertex);
+    const WindowPoint firstOnScreen = windowPointOf({first.x, first.y, first.z}, matrices);
+    EXPECT_LT(std::hypot(firstOnScreen.x - heldOnScreen.x, firstOnScreen.y - heldOnScreen.y), 2.0);
+
+    // The drag's rows take over from the script's: the vertex follows the cursor.
+    input.mouseX += 40;
+    frame(24.75);
+    const WindowPoint dragged =
+        windowPointOf(state.scenes[1].mesh.vertices[centreVertex].pos, matrices);
+    EXPECT_NEAR(dragged.x, double(input.mouseX), 0.5);
+    EXPECT_EQ(state.currentScene, 1);
+
+    // Released, the take joins the script being played.
+    input.mouseLeft = 0;
+    frame(25.0);
+    EXPECT_TRUE(state.playback);
+    EXPECT_FALSE(state.dragging);
+    EXPECT_EQ(state.studio.takes.takes.size(), 1u);
+    EXPECT_EQ(state.keyframeCount, 4);
+}
+
+TEST_F(StudioFrames, AClickOnTheStripSeeksWhileTheHeadsUpDisplayIsOn) {
+    const StripBox box = stripBox(windowWidth, windowHeight);
+    for (bool headsUp : {true, false}) {
+        SCOPED_TRACE(headsUp ? "on" : "off");
+        start(false);
+        frame(30.0, headsUp ? std::initializer_list<int>{H} : std::initializer_list<int>{});
+        input.mouseX =
+            int(std::lround(box.timeLeft + (box.timeRight - box.timeLeft) * 50.0 / 89.0));
+        input.mouseY = windowHeight - 10;
+        input.mouseLeft = 1;
+        frame(30.25);
+        frame(30.5);
+        EXPECT_EQ(state.dragging, !headsUp);
+        EXPECT_NEAR(state.showTime, headsUp ? 50.25 : 30.5, 0.1);
+        EXPECT_NEAR(platform.musicPosition(), headsUp ? 50.0 : 0.0, 0.1);
+    }
+}
+
+TEST_F(StudioFrames, CtrlZUndoesATakeOncePerPressEvenWhenBothKeysAreUpByTheNextFrame) {
+    const struct {
+        const char* name;
+        std::initializer_list<int> held;  // over two frames
+        int zPresses, controlPresses;     // key-down events before the first
+        size_t takesLeft;
+    } cases[] = {
+        {"held over the frames", {VK_CONTROL, VK_Z}, 1, 1, 1},
+        {"pressed and released between two frames", {}, 1, 1, 1},
+        {"Z alone", {VK_Z}, 1, 0, 2},
+        {"Ctrl alone", {VK_CONTROL}, 0, 0, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start(false);
+        frame(30.0);
+        pointAt(centreVertex);
+        for (double drag : {30.25, 31.0}) {  // two takes, a gap apart
+            input.mouseLeft = 1;
+            frame(drag);
+            input.mouseLeft = 0;
+            frame(drag + 0.25);
+        }
+        ASSERT_EQ(state.studio.takes.takes.size(), 2u);
+        input.presses[VK_Z] += uint32_t(c.zPresses);
+        input.controlPresses[VK_Z] += uint32_t(c.controlPresses);
+        frame(31.5, c.held);
+        frame(31.75, c.held);
+        EXPECT_EQ(state.studio.takes.takes.size(), c.takesLeft);
+    }
 }
 
 TEST_F(StudioFrames, TheShowIgnoresTheStudioKeys) {

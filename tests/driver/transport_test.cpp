@@ -58,7 +58,7 @@ TEST(Transport, KeysSeekPauseAndLoopTheClockAndTellTheMusicWhereToBe) {
           {250, {}, 22.5, at(22.5), {PGDN}},
           {500, {PGDN}, 27.75, at(27.75)}}},
         {"page up stops at 0", 3000, {{0, {PGUP}, 0.0, at(0.0)}, {250, {}, 0.25, ""}}},
-        {"page down stops at the end", 85000, {{0, {PGDN}, 87.0, at(87.0)}}},
+        {"page down stops at the closing picture's end", 86000, {{0, {PGDN}, 89.0, at(89.0)}}},
         {"home in the first section", 12000, {{0, {HOME}, 0.0, at(0.0)}}},
         {"home in the second", 25000, {{0, {HOME}, 20.0, at(20.0)}}},
         {"home in the third", 45000, {{0, {HOME}, 40.0, at(40.0)}}},
@@ -94,6 +94,12 @@ TEST(Transport, KeysSeekPauseAndLoopTheClockAndTellTheMusicWhereToBe) {
           {500, {L}, 25.5, ""},
           {5000, {}, 30.0, ""},
           {5250, {}, 25.5, at(25.5)}}},
+        {"a loop past the show's end jumps back to its own start",
+         88000,
+         {{0, {L}, 88.0, ""},
+          {250, {}, 88.25, ""},
+          {500, {L}, 88.5, ""},
+          {750, {}, 88.0, at(88.0)}}},
         {"a seek past the loop's end leaves the loop",
          10000,
          {{0, {L}, 10.0, ""},
@@ -141,17 +147,19 @@ TEST(Transport, HeadsUpLineShowsTimeSlotStatesVertexAndRows) {
         const Transport& transport;
         const char* line;
     } cases[] = {
-        {{70.25, "kiv", true, false, 123, 456},
+        {{70.25, "kiv", true, false, 123, 456, 2},
          playing,
-         "01:10.25  kiv  recording  vertex 123  rows 456"},
-        {{67.5, "pilou", false, true, -1, 3},
+         "01:10.25  kiv  recording  vertex 123  rows 456  takes 2"},
+        {{67.5, "pilou", false, true, -1, 3, 0},
          pausedInLoop,
          "01:07.50  pilou  preview  paused  loop 01:05.00-01:10.00  vertex none  rows 3"},
         // Rounded to the hundredth without ever showing 60 seconds.
-        {{59.996, "vastel", false, false, 0, 0},
+        {{59.996, "vastel", false, false, 0, 0, 0},
          loopStarted,
          "01:00.00  vastel  loop 00:05.00-  vertex 0  rows 0"},
-        {{-0.5, "quimet", false, false, -1, 0}, playing, "00:00.00  quimet  vertex none  rows 0"},
+        {{-0.5, "quimet", false, false, -1, 0, 0},
+         playing,
+         "00:00.00  quimet  vertex none  rows 0"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(formatHeadsUpLine(c.facts, c.transport), c.line);

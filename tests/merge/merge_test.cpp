@@ -85,6 +85,14 @@ TEST(Merge, TakesReplaceTheScriptOnlyWhereTheyWereRecorded) {
          {"dropped 1 rows naming a slot outside 0 to 5",
           "dropped 1 rows naming a vertex outside 0 to 2 of slot 1 (kiv)",
           "dropped 1 rows naming slot 0 (quimet), which has no mesh"}},
+        // A take gives up its span only for rows that are kept.
+        {"a take the show can't play replaces nothing", fiveRows, {drag(2, 3, 0.1, 1, 3, 9)},
+         "show", 0, fiveRows, {"dropped 11 rows naming a vertex outside 0 to 2 of slot 1 (kiv)"}},
+        {"a take of another vertex replaces the one before", fiveRows,
+         {drag(2, 3, 0.1, 1, 1, 9) + drag(2.5, 3.5, 0.1, 1, 2, 8)}, "", 0,
+         script({1}) + drag(2, 2.4, 0.1, 1, 1, 9) + drag(2.5, 3.5, 0.1, 1, 2, 8) + script({4, 5}),
+         {"take 2 (slot 1, vertex 2, 2.50-3.50 s) replaces take 1 (slot 1, vertex 1, 2.00-3.00 s): "
+          "6 of its 11 rows"}},
         {"past the table", std::nullopt, {bigTake}, "new", 0, bigTake, {"16385 rows", "--rate"}},
         {"no script", std::nullopt, {row(1, 1, 1, 9)}, "", 1, "", {"can't open", "--new"}},
         {"script is a folder", "", {row(1, 1, 1, 9)}, "", 1, "", {"can't read", std::strerror(EISDIR)}},

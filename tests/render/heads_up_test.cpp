@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gl_context.h"
+#include "render/timeline_strip.h"
 #include "scene/show_facts.h"
 
 namespace {
@@ -27,12 +28,19 @@ std::vector<double> snapshot() {
         values.insert(values.end(), matrix, matrix + 16);
     }
     for (GLenum which : {GL_MATRIX_MODE, GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH,
-                         GL_TEXTURE_BINDING_2D, GL_DEPTH_FUNC, GL_BLEND_SRC, GL_BLEND_DST}) {
+                         GL_TEXTURE_BINDING_2D, GL_DEPTH_FUNC, GL_BLEND_SRC, GL_BLEND_DST,
+                         GL_UNPACK_ALIGNMENT, GL_UNPACK_ROW_LENGTH}) {
         glGetIntegerv(which, ints);
         values.push_back(ints[0]);
     }
     glGetFloatv(GL_CURRENT_COLOR, colour);
     values.insert(values.end(), colour, colour + 4);
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, colour);
+    values.insert(values.end(), colour, colour + 4);
+    for (GLenum which : {GL_ZOOM_X, GL_ZOOM_Y, GL_LINE_WIDTH}) {
+        glGetFloatv(which, colour);
+        values.push_back(colour[0]);
+    }
     for (GLenum bit : {GL_DEPTH_TEST, GL_CULL_FACE, GL_TEXTURE_2D, GL_BLEND}) {
         values.push_back(glIsEnabled(bit));
     }
@@ -50,40 +58,58 @@ std::vector<unsigned char> readFrame() {
 }  // namespace
 
 TEST(HeadsUp, LeavesViewportMatricesAndDrawingStateAsItFoundThem) {
-    ensureGlContext();
-    glViewport(10, 20, 300, 200);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslated(3.0, -4.0, -50.0);
-    glRotated(30.0, 1.0, 2.0, 3.0);
-    // The projection stack is left current, not where the camera leaves it, so a function that
-    // restores "the usual" mode instead of the one it found is caught.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(-1.0, 1.5, -0.75, 1.0, 2.0, 900.0);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_TEXTURE_2D);
-    glDisable(GL_BLEND);
-    glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
-    glBindTexture(GL_TEXTURE_2D, 7);
-    glDepthFunc(GL_LEQUAL);
-    glColor4f(0.25f, 0.5f, 0.75f, 0.125f);
-    const std::vector<double> before = snapshot();
+    static StripTicks ticks;
+    clearStripTicks(ticks);
+    addStripTick(ticks, 30.0f, StripTick::ScriptRow, 1);
+    addStripTick(ticks, 31.0f, StripTick::TakeRow, 1);
+    const struct {
+        const char* name;
+        void (*draw)();
+    } drawings[] = {
+        {"line",
+         [] { drawHeadsUpLine("01:10.25  kiv  recording  vertex 123  rows 456", 300, 200); }},
+        {"strip",
+         [] {
+             drawTimelineStrip(ticks, StripMarks{40.0, StripLoop::Active, 35.0, 45.0}, 300, 200);
+         }},
+    };
+    for (const auto& drawing : drawings) {
+        SCOPED_TRACE(drawing.name);
+        ensureGlContext();
+        glViewport(10, 20, 300, 200);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslated(3.0, -4.0, -50.0);
+        glRotated(30.0, 1.0, 2.0, 3.0);
+        // The projection stack is left current, not where the camera leaves it, so a function that
+        // restores "the usual" mode instead of the one it found is caught.
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glFrustum(-1.0, 1.5, -0.75, 1.0, 2.0, 900.0);
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_CULL_FACE);
+        glEnable(GL_TEXTURE_2D);
+        glDisable(GL_BLEND);
+        glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+        glBindTexture(GL_TEXTURE_2D, 7);
+        glDepthFunc(GL_LEQUAL);
+        glColor4f(0.25f, 0.5f, 0.75f, 0.125f);
+        const std::vector<double> before = snapshot();
 
-    drawHeadsUpLine("01:10.25  kiv  recording  vertex 123  rows 456", 300, 200);
+        drawing.draw();
 
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    EXPECT_EQ(snapshot(), before);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        EXPECT_EQ(snapshot(), before);
 
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glBlendFunc(GL_ONE, GL_ZERO);
-    glDepthFunc(GL_LESS);
-    glMatrixMode(GL_MODELVIEW);
-    resetViewport();
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glBlendFunc(GL_ONE, GL_ZERO);
+        glDepthFunc(GL_LESS);
+        glMatrixMode(GL_MODELVIEW);
+        resetViewport();
+    }
 }
 
 TEST(HeadsUp, DrawsLightTextOnADarkBandInTheTopLeftCornerOnly) {

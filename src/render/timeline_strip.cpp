@@ -1,0 +1,203 @@
+#include "render/timeline_strip.h"
+
+#include <GL/gl.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr float bandHeight = 44.0f;
+constexpr float sideMargin = 16.0f;  // window pixels between the band's ends and 0 s and 89 s
+// The lanes, in pixels below the band's top: the script's rows above, the takes below.
+constexpr float scriptLaneTop = 8.0f;
+constexpr float scriptLaneBottom = 20.0f;
+constexpr float takeLaneTop = 24.0f;
+constexpr float takeLaneBottom = 36.0f;
+constexpr float markTop = 2.0f;
+constexpr float markBottom = 42.0f;
+
+// The seconds the marks stand at: the figures' sections, then the end of the show.
+constexpr float sectionTimes[] = {20.0f, 40.0f, 59.0f, 78.5f};
+constexpr float endTime = 87.0f;
+
+struct Colour {
+    uint8_t r, g, b;
+};
+
+// One colour per slot, bright enough to read on the dark band.
+constexpr Colour slotColours[] = {
+    {200, 200, 200}, {80, 200, 255}, {120, 230, 120},
+    {240, 120, 230}, {250, 220, 90}, {170, 170, 170},
+};
+constexpr Colour unknownSlot = {120, 120, 120};
+constexpr Colour replacedScriptRow = {70, 70, 70};
+constexpr Colour takeRow = {255, 150, 40};
+constexpr Colour replacedTakeRow = {150, 40, 40};
+
+void quad(float left, float top, float right, float bottom) {
+    glVertex2f(left, top);
+    glVertex2f(right, top);
+    glVertex2f(right, bottom);
+    glVertex2f(left, bottom);
+}
+
+}  // namespace
+
+StripBox stripBox(int32_t viewportWidth, int32_t viewportHeight) {
+    const float width = float(viewportWidth);
+    const float height = float(viewportHeight);
+    return StripBox{0.0f, height - bandHeight, width, height, sideMargin, width - sideMargin};
+}
+
+bool stripContains(const StripBox& box, float x, float y) {
+    return x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+}
+
+double stripTimeAt(const StripBox& box, float x) {
+    const double share = double(x - box.timeLeft) / double(box.timeRight - box.timeLeft);
+    if (!(share > 0.0)) return 0.0;
+    return share >= 1.0 ? stripSeconds : share * stripSeconds;
+}
+
+void clearStripTicks(StripTicks& ticks) {
+    std::memset(&ticks, 0, sizeof ticks);
+}
+
+void addStripTick(StripTicks& ticks, float seconds, StripTick kind, int32_t slot) {
+    if (!(seconds >= 0.0f) || double(seconds) > stripSeconds) return;
+    Colour colour = unknownSlot;
+    int lane = 0;
+    uint8_t rank = 1;
+    switch (kind) {
+        case StripTick::ScriptRow:
+            if (slot >= 0 && slot < int32_t(sizeof slotColours / sizeof slotColours[0])) {
+                colour = slotColours[slot];
+            }
+            rank = 2;
+            break;
+        case StripTick::ScriptRowReplaced:
+            colour = replacedScriptRow;
+            break;
+        case StripTick::TakeRow:
+            colour = takeRow;
+            lane = 1;
+            rank = 2;
+            break;
+        case StripTick::TakeRowReplaced:
+            colour = replacedTakeRow;
+            lane = 1;
+            break;
+    }
+    int32_t bin = int32_t(double(seconds) / stripSeconds * stripBins);
+    if (bin >= stripBins) bin = stripBins - 1;
+    if (ticks.ranks[lane][bin] > rank) return;
+    ticks.ranks[lane][bin] = rank;
+    uint8_t* pixel = ticks.colours[lane][bin];
+    pixel[0] = colour.r;
+    pixel[1] = colour.g;
+    pixel[2] = colour.b;
+    pixel[3] = 255;
+}
+
+void drawTimelineStrip(const StripTicks& ticks, const StripMarks& marks, int32_t viewportWidth,
+                       int32_t viewportHeight) {
+    if (viewportWidth <= 0 || viewportHeight <= 0) return;
+    const StripBox box = stripBox(viewportWidth, viewportHeight);
+    const float secondWidth = (box.timeRight - box.timeLeft) / float(stripSeconds);
+    const auto pixelAt = [&](double seconds) {
+        if (seconds < 0.0) seconds = 0.0;
+        if (seconds > stripSeconds) seconds = stripSeconds;
+        return box.timeLeft + float(seconds) * secondWidth;
+    };
+
+    // Everything this function changes is on the attribute stacks or one of the two matrix
+    // stacks; the matrix mode itself comes back with the transform bits.
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, double(viewportWidth), double(viewportHeight), 0.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_FOG);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_LINE_SMOOTH);
+    glDisable(GL_LINE_STIPPLE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glLineWidth(1.0f);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    // The band darkens whatever is behind it, as the heads-up line's does; the lanes show a
+    // little lighter, so that they read as places even when empty.
+    glBegin(GL_QUADS);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.65f);
+    quad(box.left, box.top, box.right, box.bottom);
+    glColor4f(1.0f, 1.0f, 1.0f, 0.08f);
+    quad(box.timeLeft, box.top + scriptLaneTop, box.timeRight, box.top + scriptLaneBottom);
+    quad(box.timeLeft, box.top + takeLaneTop, box.timeRight, box.top + takeLaneBottom);
+    if (marks.loop == StripLoop::Active) {
+        glColor4f(0.3f, 0.5f, 1.0f, 0.35f);
+        quad(pixelAt(marks.loopStart), box.top + markTop, pixelAt(marks.loopEnd),
+             box.top + markBottom);
+    }
+    glEnd();
+
+    glDisable(GL_BLEND);
+    glBegin(GL_LINES);
+    glColor3f(0.55f, 0.55f, 0.55f);
+    for (float section : sectionTimes) {
+        glVertex2f(pixelAt(double(section)), box.top + markTop);
+        glVertex2f(pixelAt(double(section)), box.top + markBottom);
+    }
+    glColor3f(1.0f, 0.3f, 0.2f);
+    glVertex2f(pixelAt(double(endTime)), box.top + markTop);
+    glVertex2f(pixelAt(double(endTime)), box.top + markBottom);
+    if (marks.loop != StripLoop::None) {
+        glColor3f(0.4f, 0.6f, 1.0f);
+        glVertex2f(pixelAt(marks.loopStart), box.top + markTop);
+        glVertex2f(pixelAt(marks.loopStart), box.top + markBottom);
+    }
+    glEnd();
+
+    // Each lane's bins as one row of pixels, stretched over the lane; the clear bins let the
+    // lane's own shade through.
+    glEnable(GL_BLEND);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+    glPixelZoom((box.timeRight - box.timeLeft) / float(stripBins),
+                scriptLaneBottom - scriptLaneTop);
+    glRasterPos2f(box.timeLeft, box.top + scriptLaneBottom);
+    glDrawPixels(stripBins, 1, GL_RGBA, GL_UNSIGNED_BYTE, ticks.colours[0]);
+    glPixelZoom((box.timeRight - box.timeLeft) / float(stripBins), takeLaneBottom - takeLaneTop);
+    glRasterPos2f(box.timeLeft, box.top + takeLaneBottom);
+    glDrawPixels(stripBins, 1, GL_RGBA, GL_UNSIGNED_BYTE, ticks.colours[1]);
+    glDisable(GL_BLEND);
+
+    // The playhead over everything, two pixels wide.
+    const float playhead = pixelAt(marks.playhead);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBegin(GL_QUADS);
+    quad(playhead - 1.0f, box.top + markTop, playhead + 1.0f, box.top + markBottom);
+    glEnd();
+
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glPopClientAttrib();
+    glPopAttrib();
+}

@@ -6,17 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "deform/solve_kernels.h"
 #include "deform/vector4.h"
-#include "deform/vector_unit.h"
 #include "scene/records.h"
-
-// One bone's rigid motion in the current sweep.
-struct alignas(64) BoneMotion {
-    Double4 column[3];  // R's columns (R[0][j], R[1][j], R[2][j], 0)
-    Double4 centre;     // the current centroid m, widened; lane 3 is 0
-    Float4 centref;     // m; lane 3 is 0
-    int32_t usable;     // 1: R is a rotation; 0: the bone only pulls its members along
-};
 
 // Only members of positive weight take part in a fit; they are listed bone after bone, each
 // bone's in member order. A bone of no positive weight has no entries at all.
@@ -79,15 +71,9 @@ void layBones(Scene& scene, BoneLayout& layout, int32_t parts = 1);
 // The motion of fitted bone `bone` for the positions `positions` (x, y, z, 0 per vertex). With
 // `keepOffsets` the members' current offsets are kept in `memberCurrent`.
 void fitBone(BoneLayout& layout, int32_t bone, const Float4* positions, bool keepOffsets,
-             BoneMotion& motion, VectorUnit unit = widestVectorUnit());
+             BoneMotion& motion, const SolveKernels& kernels = solveKernels());
 
 // The motions of the fitted bones listed in `bones`, stored by bone number into `motions`; two
 // at a time, which is quicker than one after the other.
 void fitBones(BoneLayout& layout, const int32_t* bones, int32_t count, const Float4* positions,
-              bool keepOffsets, BoneMotion* motions, VectorUnit unit = widestVectorUnit());
-
-// Adds `motion`'s goals for `count` members, given by their vertices and rest slots, into
-// `sums` in member order. With `fresh` each sum starts from zero, whatever it held: the goal is
-// its vertex's first.
-void addBoneGoals(const BoneMotion& motion, const int32_t* vertex, const Float4* rest,
-                  int32_t count, Float4* sums, bool fresh, VectorUnit unit = widestVectorUnit());
+              bool keepOffsets, BoneMotion* motions, const SolveKernels& kernels = solveKernels());

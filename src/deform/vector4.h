@@ -16,16 +16,8 @@ typedef double Double4 __attribute__((vector_size(32)));
 typedef float Float2 __attribute__((vector_size(8)));
 typedef double Double2 __attribute__((vector_size(16)));
 typedef int32_t Int4 __attribute__((vector_size(16)));
+typedef int64_t Long2 __attribute__((vector_size(16)));
 typedef int64_t Long4 __attribute__((vector_size(32)));
-
-// The solve's loops also come in a copy for AVX2, picked at load time where the CPU has it: the
-// same operations in wider registers (no fused multiply-add: the build forbids contraction).
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__AVX2__) && \
-    !defined(__SANITIZE_ADDRESS__)
-#define VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define VECTOR_CLONES
-#endif
 
 // Double4 is passed by reference throughout: a 32-byte vector by value would change the calling
 // convention between builds with and without AVX.
@@ -33,8 +25,8 @@ inline void widen(const Float4& f, Double4& d) {
     d = __builtin_convertvector(f, Double4);
 }
 
-// Lanes 0, 1 and lanes 2, 3 of a Float4, widened. The compilers build these from single-lane
-// conversions unless told the instruction.
+// Lanes 0, 1 and lanes 2, 3 of a Float4, widened. GCC builds these from single-lane conversions
+// unless told the instruction: the test on __SSE2__ picks only how the primitive is spelled.
 #if defined(__SSE2__)
 inline Double2 widenLow(const Float4& f) {
     return Double2(_mm_cvtps_pd(__m128(f)));
@@ -64,6 +56,16 @@ inline void narrow(const Double4& d, Float4& f) {
 #define SHUFFLE4(a, b, i, j, k, l) __builtin_shuffle(a, b, Int4{i, j, k, l})
 #endif
 
+// Lanes 0 to 2 of a and lane 3 of b. A shuffle, not a store into lane 3: GCC builds that through
+// memory when a Double4 takes two registers, and the reload waits for the store.
+inline void withLane3Of(Double4& a, const Double4& b) {
+#if defined(__clang__)
+    a = __builtin_shufflevector(a, b, 0, 1, 2, 7);
+#else
+    a = __builtin_shuffle(a, b, Long4{0, 1, 2, 7});
+#endif
+}
+
 // Rows r0 .. r3 turned into columns c0 .. c3.
 inline void transpose(const Float4& r0, const Float4& r1, const Float4& r2, const Float4& r3,
                       Float4& c0, Float4& c1, Float4& c2, Float4& c3) {
@@ -80,4 +82,14 @@ inline void transpose(const Float4& r0, const Float4& r1, const Float4& r2, cons
 // Lanes that hold a finite number (x - x is 0 exactly then, and not a number otherwise).
 inline Int4 finiteLanes(const Float4& x) {
     return (x - x) == 0.0f;
+}
+
+// The lanes of a comparison as bits, lane i in bit i. As for widenLow: one instruction where there
+// is one.
+inline int laneBits(const Int4& lanes) {
+#if defined(__SSE2__)
+    return _mm_movemask_ps(_mm_castsi128_ps(__m128i(lanes)));
+#else
+    return (lanes[0] & 1) | (lanes[1] & 2) | (lanes[2] & 4) | (lanes[3] & 8);
+#endif
 }

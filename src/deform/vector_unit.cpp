@@ -16,3 +16,15 @@ VectorUnit widestVectorUnit() {
     return VectorUnit::Plain;
 #endif
 }
+
+const char* vectorUnitName(VectorUnit unit) {
+    switch (unit) {
+        case VectorUnit::Plain:
+            return "Portable";
+        case VectorUnit::Avx2:
+            return "Avx2";
+        case VectorUnit::Avx512:
+            return "Avx512";
+    }
+    return "Unknown";
+}

@@ -13,6 +13,9 @@ enum class VectorUnit : int32_t {
 // The widest unit this CPU has, found once.
 VectorUnit widestVectorUnit();
 
+// "Portable", "Avx2" or "Avx512", for test names and messages.
+const char* vectorUnitName(VectorUnit unit);
+
 // The target attributes of each unit's loops, for GCC and Clang on x86-64.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define HAVE_VECTOR_UNITS 1

@@ -4,26 +4,12 @@
 #include <cmath>
 #include <cstddef>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include "deform/bone_layout.h"
+#include "deform/solve_kernels.h"
 
 namespace {
 
-// The matrix store's entries and viewport, as doubles.
-struct WindowTest {
-    double modelView[16];
-    double projection[16];
-    double left, bottom, width, height;
-    // The model-view's bottom row is (0, 0, 0, 1) and the projection has the zeros of a
-    // perspective, every entry finite and moderate: then every product with a zero entry is a
-    // zero of either sign, and leaving those out changes no bit of the window test (a zero
-    // clip coordinate becomes 0.5 whatever its sign, and a zero w fails either way).
-    bool perspective;
-};
-
+// The window test of the vertex move, from the matrix store.
 void prepareWindowTest(const MatrixStore& store, WindowTest& test) {
     bool moderate = true;
     for (int k = 0; k < 16; ++k) {
@@ -36,6 +22,7 @@ void prepareWindowTest(const MatrixStore& store, WindowTest& test) {
     test.bottom = store.viewport[1];
     test.width = store.viewport[2];
     test.height = store.viewport[3];
+    test.bottomMargin = SOLVE_BOTTOM_MARGIN;
     const double* m = test.modelView;
     const double* p = test.projection;
     bool zeros = m[3] == 0.0 && m[7] == 0.0 && m[11] == 0.0 && m[15] == 1.0;
@@ -43,48 +30,15 @@ void prepareWindowTest(const MatrixStore& store, WindowTest& test) {
     test.perspective = moderate && zeros;
 }
 
-// The places (x, y, z), a lane each, through gluProject's arithmetic: the clip-space w, and the
-// window position divided by the window depth. The places are finite.
-template <typename D>
-inline __attribute__((always_inline)) void windowPlaces(const WindowTest& t, const D& x, const D& y,
-                                                        const D& z, D& w, D& sx, D& sy) {
-    const double* m = t.modelView;
-    const double* p = t.projection;
-    // 1.0 * m[12 + i] is m[12 + i].
-    const D e0 = x * m[0] + y * m[4] + z * m[8] + m[12];
-    const D e1 = x * m[1] + y * m[5] + z * m[9] + m[13];
-    const D e2 = x * m[2] + y * m[6] + z * m[10] + m[14];
-    D c0, c1, c2;
-    if (t.perspective) {
-        c0 = e0 * p[0] + e2 * p[8];
-        c1 = e1 * p[5] + e2 * p[9];
-        c2 = e2 * p[10] + p[14];
-        w = e2 * p[11];
-    } else {
-        const D e3 = x * m[3] + y * m[7] + z * m[11] + m[15];
-        c0 = e0 * p[0] + e1 * p[4] + e2 * p[8] + e3 * p[12];
-        c1 = e0 * p[1] + e1 * p[5] + e2 * p[9] + e3 * p[13];
-        c2 = e0 * p[2] + e1 * p[6] + e2 * p[10] + e3 * p[14];
-        w = e0 * p[3] + e1 * p[7] + e2 * p[11] + e3 * p[15];
-    }
-    const D nx = c0 / w * 0.5 + 0.5;
-    const D ny = c1 / w * 0.5 + 0.5;
-    const D nz = c2 / w * 0.5 + 0.5;
-    sx = (nx * t.width + t.left) / nz;
-    sy = (ny * t.height + t.bottom) / nz;
-}
-
 // What the threads of one sweep share.
 struct Sweep {
+    const SolveKernels* kernels;
     BoneLayout* layout;
     BoneMotion* motions;
     Float4* positions;
     Float4* sums;  // goalSum and weightSum per vertex: a vertex's first goal replaces its sum
     MeshVertex* vertices;
-    WindowTest window;
-    Float4 shift;
-    VectorUnit unit;
-    bool rawAverage;
+    VertexMove move;
     bool last;
 };
 
@@ -92,7 +46,7 @@ struct Sweep {
 void fitUnit(const Sweep& s, int32_t unit) {
     const BoneLayout& layout = *s.layout;
     fitBones(*s.layout, layout.fitOrder.data() + layout.fitUnits[size_t(2 * unit)],
-             layout.fitUnits[size_t(2 * unit) + 1], s.positions, s.last, s.motions, s.unit);
+             layout.fitUnits[size_t(2 * unit) + 1], s.positions, s.last, s.motions, *s.kernels);
 }
 
 // The goal sums of part `part`'s vertices: bone after bone, so that each vertex adds its bones'
@@ -102,9 +56,9 @@ void sumGoals(const Sweep& s, int32_t part) {
     const int32_t runs = 2 * int32_t(layout.scale.size());
     const int32_t* const begin = layout.partMemberBegin.data() + size_t(part) * size_t(runs + 1);
     for (int32_t r = 0; r < runs; ++r) {
-        addBoneGoals(s.motions[r / 2], layout.partVertex.data() + begin[r],
-                     layout.partRest.data() + begin[r], begin[r + 1] - begin[r], s.sums, r % 2 == 0,
-                     s.unit);
+        (r % 2 == 0 ? s.kernels->freshGoals : s.kernels->goals)(
+            s.motions[r / 2], layout.partVertex.data() + begin[r],
+            layout.partRest.data() + begin[r], begin[r + 1] - begin[r], s.sums);
     }
 }
 
@@ -124,156 +78,14 @@ void keepSums(const Sweep& s, int32_t from, int32_t to) {
     }
 }
 
-// The lanes of a comparison as bits, lane i in bit i.
-inline int laneBits(const Int4& lanes) {
-#if defined(__SSE2__)
-    return _mm_movemask_ps(_mm_castsi128_ps(__m128i(lanes)));
-#else
-    return (lanes[0] & 1) | (lanes[1] & 2) | (lanes[2] & 4) | (lanes[3] & 8);
-#endif
-}
-
-// Four vertices from v on: the weighted means of their goals, shifted by the drift unless the
-// means are raw, their places now, and which may move (no handle, some goal, a finite place
-// with other bits than the place now). Each lane is one vertex's scalar rule.
-struct FourMeans {
-    Float4 x, y, z;
-    Float4 ox, oy, oz;
-    Int4 move;
-};
-
-inline __attribute__((always_inline)) void meansOfGoals(const Sweep& s, int32_t v, FourMeans& f) {
-    const Float4* const sums = s.sums;
-    const Float4* const positions = s.positions;
-    const int32_t* const handle = s.layout->handle.data();
-    Float4 weight;
-    transpose(sums[v], sums[v + 1], sums[v + 2], sums[v + 3], f.x, f.y, f.z, weight);
-    const Float4 r = 1.0f / weight;
-    f.x = f.x * r;
-    f.y = f.y * r;
-    f.z = f.z * r;
-    // The raw mean is not shifted at all: adding 0 would turn a -0 into +0.
-    if (!s.rawAverage) {
-        f.x = f.x + s.shift[0];
-        f.y = f.y + s.shift[1];
-        f.z = f.z + s.shift[2];
-    }
-    Float4 unused;
-    transpose(positions[v], positions[v + 1], positions[v + 2], positions[v + 3], f.ox, f.oy, f.oz,
-              unused);
-    // A vertex whose new place has the bits of its old one ends up the same whether it moves or
-    // not, so the window need not decide: once a mesh has settled that is nearly every vertex.
-    const Int4 same =
-        (Int4(f.x) == Int4(f.ox)) & (Int4(f.y) == Int4(f.oy)) & (Int4(f.z) == Int4(f.oz));
-    const Int4 held = Int4{handle[v], handle[v + 1], handle[v + 2], handle[v + 3]};
-    f.move = (weight != 0.0f) & (held == 0) & finiteLanes(f.x) & finiteLanes(f.y) &
-             finiteLanes(f.z) & ~same;
-}
-
-// The four vertices from v on that move take their new places.
-inline __attribute__((always_inline)) void place(const Sweep& s, int32_t v, const FourMeans& f) {
-    const Float4 x = f.move ? f.x : f.ox;
-    const Float4 y = f.move ? f.y : f.oy;
-    const Float4 z = f.move ? f.z : f.oz;
-    Float4* const p = s.positions;
-    transpose(x, y, z, Float4{0.0f, 0.0f, 0.0f, 0.0f}, p[v], p[v + 1], p[v + 2], p[v + 3]);
-}
-
-// Part `part`'s vertices, four at a time, move to the weighted mean of their goals where that
-// stays in view; handles, vertices without goals and places that are not finite stay. The last
-// sweep leaves the sums in the vertices.
-VECTOR_CLONES
-void moveVertices(const Sweep& s, int32_t part) {
-    const BoneLayout& layout = *s.layout;
-    const int32_t from = layout.partVertexBegin[size_t(part)];
-    const int32_t to = layout.partVertexBegin[size_t(part) + 1];
-    if (s.last) keepSums(s, from, to);
-    // The lists are padded to whole steps with vertices that have no goals.
-    for (int32_t v = from; v < to; v += 4) {
-        FourMeans f;
-        meansOfGoals(s, v, f);
-        if (laneBits(f.move) == 0) continue;
-        if (!s.rawAverage) {
-            Double4 x, y, z;
-            widen(f.x, x);
-            widen(f.y, y);
-            widen(f.z, z);
-            Double4 w, sx, sy;
-            windowPlaces(s.window, x, y, z, w, sx, sy);
-            // In view: projected, inside the viewport and above the bottom margin.
-            const Long4 in = (w != 0.0) & (sx > 0.0) & (sy > SOLVE_BOTTOM_MARGIN) &
-                             (sx < s.window.width) & (sy < s.window.height);
-            f.move &= __builtin_convertvector(in, Int4);
-        }
-        place(s, v, f);
-    }
-}
-
-#if defined(HAVE_VECTOR_UNITS)
-BEGIN_AVX512_LOOPS
-typedef double Double8 __attribute__((vector_size(64)));
-
-// Two fours of floats as eight doubles.
-AVX512_LOOP inline void widenBoth(const Float4& low, const Float4& high, Double8& out) {
-    out = Double8(_mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_cvtps_pd(__m128(low))),
-                                     _mm256_cvtps_pd(__m128(high)), 1));
-}
-
-// moveVertices eight at a time, the window test of all eight in 512-bit registers: the
-// divisions, which bound the test, take as long for eight lanes as for four.
-AVX512_LOOP void moveVerticesAvx512(const Sweep& s, int32_t part) {
-    const BoneLayout& layout = *s.layout;
-    const int32_t from = layout.partVertexBegin[size_t(part)];
-    const int32_t to = layout.partVertexBegin[size_t(part) + 1];
-    if (s.last) keepSums(s, from, to);
-    const __m512d zero = _mm512_setzero_pd();
-    const __m512d margin = _mm512_set1_pd(SOLVE_BOTTOM_MARGIN);
-    const __m512d width = _mm512_set1_pd(s.window.width);
-    const __m512d height = _mm512_set1_pd(s.window.height);
-    for (int32_t v = from; v < to; v += 8) {
-        FourMeans f[2];
-        meansOfGoals(s, v, f[0]);
-        // Past the part's end there may be only padding, or the next part.
-        const bool two = v + 4 < to;
-        if (two) {
-            meansOfGoals(s, v + 4, f[1]);
-        } else {
-            f[1] = f[0];
-        }
-        const int low = laneBits(f[0].move);
-        const int high = two ? laneBits(f[1].move) : 0;
-        if ((low | high) == 0) continue;
-        if (!s.rawAverage) {
-            Double8 x, y, z;
-            widenBoth(f[0].x, f[1].x, x);
-            widenBoth(f[0].y, f[1].y, y);
-            widenBoth(f[0].z, f[1].z, z);
-            Double8 w, sx, sy;
-            windowPlaces(s.window, x, y, z, w, sx, sy);
-            const unsigned in = _mm512_cmp_pd_mask(__m512d(w), zero, _CMP_NEQ_OQ) &
-                                _mm512_cmp_pd_mask(__m512d(sx), zero, _CMP_GT_OQ) &
-                                _mm512_cmp_pd_mask(__m512d(sy), margin, _CMP_GT_OQ) &
-                                _mm512_cmp_pd_mask(__m512d(sx), width, _CMP_LT_OQ) &
-                                _mm512_cmp_pd_mask(__m512d(sy), height, _CMP_LT_OQ);
-            f[0].move &= Int4(_mm_movm_epi32(__mmask8(in & 0xfu)));
-            f[1].move &= Int4(_mm_movm_epi32(__mmask8(in >> 4)));
-        }
-        if (low != 0) place(s, v, f[0]);
-        if (high != 0) place(s, v + 4, f[1]);
-    }
-}
-END_AVX512_LOOPS
-#endif
-
+// Part `part`'s vertices move to the weighted mean of their goals where that stays in view. The
+// last sweep leaves the sums in the vertices.
 void averageGoals(const Sweep& s, int32_t part) {
     sumGoals(s, part);
-#if defined(HAVE_VECTOR_UNITS)
-    if (s.unit == VectorUnit::Avx512) {
-        moveVerticesAvx512(s, part);
-        return;
-    }
-#endif
-    moveVertices(s, part);
+    const int32_t from = s.layout->partVertexBegin[size_t(part)];
+    const int32_t to = s.layout->partVertexBegin[size_t(part) + 1];
+    if (s.last) keepSums(s, from, to);
+    s.kernels->moveVertices(s.move, from, to);
 }
 
 // One per core unless told otherwise; a thread count asked for is kept even beyond the cores,
@@ -303,15 +115,18 @@ void solveDeformation(Scene& scene, const Vec3f& drift, bool rawAverage,
         workers.positions[size_t(v)] = Float4{p.x, p.y, p.z, 0.0f};
     }
     Sweep s{};
+    s.kernels = &solveKernels(workers.widest);
     s.layout = &layout;
     s.motions = workers.motions.data();
     s.positions = workers.positions.data();
     s.sums = workers.sums.data();
     s.vertices = vertices.data();
-    prepareWindowTest(matrices, s.window);
-    s.shift = Float4{drift.x, drift.y, drift.z, 0.0f};
-    s.rawAverage = rawAverage;
-    s.unit = std::min(workers.widest, widestVectorUnit());
+    s.move.sums = s.sums;
+    s.move.positions = s.positions;
+    s.move.handle = layout.handle.data();
+    prepareWindowTest(matrices, s.move.window);
+    s.move.shift = Float4{drift.x, drift.y, drift.z, 0.0f};
+    s.move.rawAverage = rawAverage;
 
     if (threads > 1 && (!workers.pool || workers.pool->threads != threads)) {
         workers.pool.reset();
@@ -327,7 +142,7 @@ void solveDeformation(Scene& scene, const Vec3f& drift, bool rawAverage,
         s.last = sweep + 1 == SOLVE_SWEEPS;
         if (pool == nullptr) {
             fitBones(layout, layout.largestFirst.data(), bones, s.positions, s.last, s.motions,
-                     s.unit);
+                     *s.kernels);
             averageGoals(s, 0);
         } else {
             runOnWorkers(*pool, int32_t(layout.fitUnits.size() / 2), fitTask);

@@ -143,9 +143,21 @@ void expectHashes(const std::vector<Hashes>& got, const std::vector<Hashes>& pin
     }
 }
 
+// Every test runs once per vector unit, the solve's loops held to that unit, and is skipped where
+// the CPU lacks it.
+class SolveResults : public testing::TestWithParam<VectorUnit> {
+protected:
+    void SetUp() override {
+        if (GetParam() > widestVectorUnit()) {
+            GTEST_SKIP() << "this CPU lacks the " << vectorUnitName(GetParam()) << " unit";
+        }
+    }
+};
+
 }  // namespace
 
-TEST(SolveResults, DemoShowAndBenchmarkGridsKeepTheirBits) {
+// The pinned bits hold however many threads share the work.
+TEST_P(SolveResults, DemoShowAndBenchmarkGridsKeepTheirBits) {
     const std::string show = std::string(KELVARO_BINARY_DIR) + "/show";
     ASSERT_TRUE(std::ifstream(show + "/.complete").good())
         << "The demo show is missing: build the show_content target first (it writes " << show
@@ -164,20 +176,10 @@ TEST(SolveResults, DemoShowAndBenchmarkGridsKeepTheirBits) {
         {0xff930782cecedf9full, 0x76b24fe501fd573aull},
         {0x89b1d5510d7ee97eull, 0xa1e09b395fb34d31ull},
     };
-    // The pinned bits hold however many threads share the work, and whatever vector unit the
-    // loops use (each unit this CPU has).
-    const struct {
-        int threads;
-        VectorUnit unit;
-    } runs[] = {{1, VectorUnit::Avx512},
-                {3, VectorUnit::Avx512},
-                {3, VectorUnit::Avx2},
-                {1, VectorUnit::Plain}};
-    for (const auto& run : runs) {
-        if (run.unit > widestVectorUnit()) continue;
-        SCOPED_TRACE(testing::Message() << run.threads << " threads, unit " << int(run.unit));
-        expectHashes(playDemoShow(show, run.threads, run.unit), demo, "demo slot");
-        expectHashes(solveGrids(run.threads, run.unit), grids, "grid");
+    for (const int threads : {1, 3}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        expectHashes(playDemoShow(show, threads, GetParam()), demo, "demo slot");
+        expectHashes(solveGrids(threads, GetParam()), grids, "grid");
     }
 }
 
@@ -202,30 +204,27 @@ void expectSameRecords(const Scene& got, const Scene& want, const char* what) {
 }
 
 // The benchmark's 2000-vertex grid solved for `frames` frames by the solve before its shortcuts
-// and by today's (kept workers, every thread count and vector unit this CPU has), with
-// `change` made to both scenes after the first frame: every record the same bits.
-void expectTheBitsOfTheSolveBefore(const char* name, const MatrixStore& store, const Vec3f& drift,
-                                   int frames, void (*change)(Scene&) = nullptr) {
-    for (const VectorUnit unit : {VectorUnit::Plain, VectorUnit::Avx2, VectorUnit::Avx512}) {
-        if (unit > widestVectorUnit()) continue;
-        for (const int threads : {1, 2}) {
-            SCOPED_TRACE(testing::Message()
-                         << name << ", " << threads << " threads, unit " << int(unit));
-            std::unique_ptr<Scene> want = paintedScene(2000);
-            std::unique_ptr<Scene> got = paintedScene(2000);
-            SolveWorkers workers;
-            workers.threads = threads;
-            workers.widest = unit;
-            for (int frame = 0; frame < frames; ++frame) {
-                if (frame == 1 && change != nullptr) {
-                    change(*want);
-                    change(*got);
-                }
-                reference::solveDeformation(*want, drift, false, store);
-                solveDeformation(*got, drift, false, store, workers);
+// and by today's (kept workers, loops held to `unit`, one thread and two), with `change` made to
+// both scenes after the first frame: every record the same bits.
+void expectTheBitsOfTheSolveBefore(VectorUnit unit, const char* name, const MatrixStore& store,
+                                   const Vec3f& drift, int frames,
+                                   void (*change)(Scene&) = nullptr) {
+    for (const int threads : {1, 2}) {
+        SCOPED_TRACE(testing::Message() << name << ", " << threads << " threads");
+        std::unique_ptr<Scene> want = paintedScene(2000);
+        std::unique_ptr<Scene> got = paintedScene(2000);
+        SolveWorkers workers;
+        workers.threads = threads;
+        workers.widest = unit;
+        for (int frame = 0; frame < frames; ++frame) {
+            if (frame == 1 && change != nullptr) {
+                change(*want);
+                change(*got);
             }
-            expectSameRecords(*got, *want, name);
+            reference::solveDeformation(*want, drift, false, store);
+            solveDeformation(*got, drift, false, store, workers);
         }
+        expectSameRecords(*got, *want, name);
     }
 }
 
@@ -234,7 +233,7 @@ void expectTheBitsOfTheSolveBefore(const char* name, const MatrixStore& store, c
 // The window test takes shortcuts (products with the projection's zeros left out, places that
 // did not change left untested); the solve as it stood before them decides every place alike,
 // under cameras that put the mesh across the view's edges and drifts that push it out.
-TEST(SolveResults, EveryCameraAndDriftGivesTheBitsOfTheSolveBeforeItsShortcuts) {
+TEST_P(SolveResults, EveryCameraAndDriftGivesTheBitsOfTheSolveBeforeItsShortcuts) {
     ensureGlContext();
     const struct {
         const char* name;
@@ -290,13 +289,13 @@ TEST(SolveResults, EveryCameraAndDriftGivesTheBitsOfTheSolveBeforeItsShortcuts) 
                         c.rb, windowWidth, windowHeight);
             readMatrixStore(store);
         }
-        expectTheBitsOfTheSolveBefore(c.name, store, c.drift, 4);
+        expectTheBitsOfTheSolveBefore(GetParam(), c.name, store, c.drift, 4);
     }
 }
 
 // The lay-out is kept from frame to frame while its scene stays the same: any change to what
 // it was made from is solved as a fresh solve would.
-TEST(SolveResults, ALayOutKeptFromTheLastFrameFollowsEveryChangeOfItsScene) {
+TEST_P(SolveResults, ALayOutKeptFromTheLastFrameFollowsEveryChangeOfItsScene) {
     ensureGlContext();
     std::unique_ptr<Scene> camera = paintedScene(2000);
     setupCamera(camera->mesh, startFov, startDx, startDy, startDz, eyeOffset, eyeOffset, eyeOffset,
@@ -333,6 +332,13 @@ TEST(SolveResults, ALayOutKeptFromTheLastFrameFollowsEveryChangeOfItsScene) {
          }},
     };
     for (const auto& c : cases) {
-        expectTheBitsOfTheSolveBefore(c.name, store, Vec3f{0.5f, -0.25f, 1.0f}, 2, c.change);
+        expectTheBitsOfTheSolveBefore(GetParam(), c.name, store, Vec3f{0.5f, -0.25f, 1.0f}, 2,
+                                      c.change);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(, SolveResults,
+                         testing::Values(VectorUnit::Plain, VectorUnit::Avx2, VectorUnit::Avx512),
+                         [](const testing::TestParamInfo<VectorUnit>& info) {
+                             return std::string(vectorUnitName(info.param));
+                         });

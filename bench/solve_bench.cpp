@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_gl.h"
 #include "driver/driver_state.h"
 #include "driver/keyframes.h"
 #include "driver/load_scene.h"
@@ -24,18 +25,6 @@
 #include "scene/show_facts.h"
 
 namespace {
-
-void openGl() {
-    static bool open = false;
-    if (open) return;
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    static SdlPlatform platform(depthBits);
-    if (!platform.createGlWindow("kelvaro bench", windowWidth, windowHeight, colorBits, false)) {
-        std::fprintf(stderr, "no GL context for the benchmark\n");
-        std::exit(1);
-    }
-    open = true;
-}
 
 // The show's matrices for this mesh: a real GL context, the camera, read back as the frame loop
 // does.

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_gl.h"
 #include "driver/studio_takes.h"
 #include "platform/sdl_platform.h"
 #include "render/timeline_strip.h"
@@ -118,18 +119,6 @@ void BM_PreviewMergeOfTenTakes(benchmark::State& state) {
 }
 void BM_PreviewMergeOfTenTakesReadingTheScript(benchmark::State& state) {
     previewMerge(state, true);
-}
-
-void openGl() {
-    static bool open = false;
-    if (open) return;
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    static SdlPlatform platform(depthBits);
-    if (!platform.createGlWindow("kelvaro bench", windowWidth, windowHeight, colorBits, false)) {
-        std::fprintf(stderr, "no GL context for the benchmark\n");
-        std::exit(1);
-    }
-    open = true;
 }
 
 void BM_TimelineStrip(benchmark::State& state) {

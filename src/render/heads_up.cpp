@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "render/overlay.h"
 #include "stb_easy_font.h"
 
 namespace {
@@ -47,30 +48,7 @@ void drawHeadsUpLine(const char* text, int32_t viewportWidth, int32_t viewportHe
     const float textWidth = float(stb_easy_font_width(line));
     const float textHeight = float(stb_easy_font_height(line));
 
-    // Everything this function changes is on the attribute stack or one of the two matrix
-    // stacks; the matrix mode itself comes back with the transform bits.
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    // Window pixels, origin top-left and y down, as the font lays out its quads.
-    glOrtho(0.0, double(viewportWidth), double(viewportHeight), 0.0, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_FOG);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_STENCIL_TEST);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    beginOverlay(viewportWidth, viewportHeight);
 
     // The band darkens whatever is behind it, so light text reads over a white picture too.
     const float bandWidth = fontScale * textWidth + 2.0f * bandPadding;
@@ -93,9 +71,5 @@ void drawHeadsUpLine(const char* text, int32_t viewportWidth, int32_t viewportHe
     }
     glEnd();
 
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glPopAttrib();
+    endOverlay();
 }

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "render/overlay.h"
+
 namespace {
 
 constexpr float bandHeight = 44.0f;
@@ -110,33 +112,8 @@ void drawTimelineStrip(const StripTicks& ticks, const StripMarks& marks, int32_t
         return box.timeLeft + float(seconds) * secondWidth;
     };
 
-    // Everything this function changes is on the attribute stacks or one of the two matrix
-    // stacks; the matrix mode itself comes back with the transform bits.
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0.0, double(viewportWidth), double(viewportHeight), 0.0, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_FOG);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_LINE_SMOOTH);
-    glDisable(GL_LINE_STIPPLE);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    beginOverlay(viewportWidth, viewportHeight);
     glLineWidth(1.0f);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
     // The band darkens whatever is behind it, as the heads-up line's does; the lanes show a
     // little lighter, so that they read as places even when empty.
@@ -194,10 +171,5 @@ void drawTimelineStrip(const StripTicks& ticks, const StripMarks& marks, int32_t
     quad(playhead - 1.0f, box.top + markTop, playhead + 1.0f, box.top + markBottom);
     glEnd();
 
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glPopClientAttrib();
-    glPopAttrib();
+    endOverlay();
 }

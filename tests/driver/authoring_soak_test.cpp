@@ -25,6 +25,7 @@
 #include "driver/load_scene.h"
 #include "fake_platform.h"
 #include "gl_context.h"
+#include "script_rows.h"
 #include "show_folder.h"
 
 namespace {
@@ -56,27 +57,6 @@ long residentKiB() {
     std::fclose(statm);
     if (read != 2) return -1;
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
-}
-
-struct Row {
-    float time;
-    int slot;
-    int vertex;
-    float x, y, z;
-};
-
-bool parseRow(const std::string& line, Row& row) {
-    char extra;
-    return std::sscanf(line.c_str(), "%f %d %d %f %f %f %c", &row.time, &row.slot, &row.vertex,
-                       &row.x, &row.y, &row.z, &extra) == 6;
 }
 
 bool parseCameraLine(const std::string& line) {
@@ -328,8 +308,8 @@ TEST(AuthoringSoak, LongSessionKeepsMeshesWholeFiniteAndMemoryLevel) {
         int rows = 0;
         int cameras = 0;
         for (const std::string& line : linesOf(console.take())) {
-            Row row;
-            if (parseRow(line, row)) {
+            PrintedRow row;
+            if (parsePrintedRow(line, row)) {
                 ++rows;
                 ASSERT_GE(row.slot, 0) << line;
                 ASSERT_LT(row.slot, sceneSlotCount) << line;

@@ -22,6 +22,7 @@
 #include "fake_platform.h"
 #include "gl_context.h"
 #include "render/timeline_strip.h"
+#include "script_rows.h"
 #include "show_folder.h"
 
 namespace {
@@ -51,26 +52,6 @@ std::string gridMesh() {
         }
     }
     return text;
-}
-
-struct Row {
-    float time;
-    int slot;
-    int vertex;
-    float x, y, z;
-};
-
-bool parseRow(const std::string& line, Row& row) {
-    char extra;
-    return std::sscanf(line.c_str(), "%f %d %d %f %f %f %c", &row.time, &row.slot, &row.vertex,
-                       &row.x, &row.y, &row.z, &extra) == 6;
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 const int STUDIO_KEYS[] = {VK_PRIOR, VK_NEXT, VK_HOME, VK_P, VK_L, VK_H, VK_F12, VK_K};
@@ -212,8 +193,8 @@ TEST(StudioSoak, TimeRowsVerticesAndKeptScriptsStayValidThroughoutALongSession) 
         const std::vector<std::string> printed = linesOf(console.take());
         ASSERT_LE(printed.size(), 1u) << "frame " << frame;
         for (const std::string& line : printed) {
-            Row row;
-            ASSERT_TRUE(parseRow(line, row)) << "frame " << frame << ": " << line;
+            PrintedRow row;
+            ASSERT_TRUE(parsePrintedRow(line, row)) << "frame " << frame << ": " << line;
             ASSERT_TRUE(row.slot >= 0 && row.slot < sceneSlotCount) << line;
             ASSERT_TRUE(std::isfinite(row.x) && std::isfinite(row.y) && std::isfinite(row.z))
                 << line;

@@ -20,6 +20,7 @@
 #include "gl_context.h"
 #include "merge/row_files.h"
 #include "merge/takes.h"
+#include "script_rows.h"
 #include "show_folder.h"
 #include "virtual_screen.h"
 
@@ -33,13 +34,6 @@ size_t countOf(const std::string& text, const std::string& part) {
         ++count;
     }
     return count;
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 // The authoring tool on a virtual screen, in a copy of the demo show, printing into rows.txt

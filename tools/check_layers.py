@@ -25,6 +25,7 @@ OWNERS = [
     (re.compile(r"^GL/glu\.h$"), {"render"}, "GLU"),
     (re.compile(r"^GL/|^EGL/"), {"render", "platform"}, "GL"),
     (re.compile(r"^lib(avcodec|avformat|avutil|swscale|swresample)/"), {"video"}, "FFmpeg"),
+    (re.compile(r"^libyuv[/.]"), {"video"}, "libyuv"),
 ]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')

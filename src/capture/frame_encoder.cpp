@@ -1,6 +1,6 @@
 #include "capture/frame_encoder.h"
 
-#include <cstring>
+#include <algorithm>
 
 FrameEncoder::~FrameEncoder() {
     abandon();
@@ -12,41 +12,50 @@ bool FrameEncoder::open(const VideoOptions& options, std::string& error) {
     writer_ = openVideo(rgba, error);
     if (writer_ == nullptr) return false;
     rowBytes_ = rgba.width * 4;
-    frameBytes_ = size_t(rowBytes_) * size_t(rgba.height);
-    for (std::vector<uint8_t>& buffer : buffers_) buffer.assign(frameBytes_, 0);
+    for (std::vector<uint8_t>& buffer : buffers_)
+        buffer.assign(size_t(rowBytes_) * size_t(rgba.height), 0);
     thread_ = std::thread(&FrameEncoder::run, this);
     return true;
 }
 
+bool FrameEncoder::bufferFree(int buffer) const {
+    return std::find(queue_.begin(), queue_.end(), buffer) == queue_.end();
+}
+
 uint8_t* FrameEncoder::nextBuffer() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return queued_ < BUFFERS; });
+    changed_.wait(lock, [this] { return bufferFree(head_); });
     return buffers_[head_].data();
 }
 
 void FrameEncoder::submit() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(head_);
+        last_ = head_;
         head_ = (head_ + 1) % BUFFERS;
-        ++queued_;
     }
     changed_.notify_all();
 }
 
 void FrameEncoder::repeat() {
-    const int last = (head_ + BUFFERS - 1) % BUFFERS;
-    // Only this thread fills buffers, and never the one submitted last: reading it here while
-    // the encoder reads it too is safe.
-    std::memcpy(nextBuffer(), buffers_[last].data(), frameBytes_);
-    submit();
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (last_ < 0) return;
+        // The queue is kept as short as with fresh pictures, so the encoder never lags further.
+        changed_.wait(lock, [this] { return int(queue_.size()) < BUFFERS; });
+        queue_.push_back(last_);
+    }
+    changed_.notify_all();
 }
 
 void FrameEncoder::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return queued_ > 0 || closing_; });
-        if (queued_ == 0 || abandoning_) return;
-        const uint8_t* frame = buffers_[(head_ + BUFFERS - queued_) % BUFFERS].data();
+        changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
+        if (queue_.empty() || abandoning_) return;
+        // The buffer stays in the queue while it is read, so nothing draws into it meanwhile.
+        const uint8_t* frame = buffers_[queue_.front()].data();
         lock.unlock();
         // After a failure the frames are only drained, so the drawing side never blocks.
         if (!failed_.load()) {
@@ -59,7 +68,7 @@ void FrameEncoder::run() {
             }
         }
         lock.lock();
-        --queued_;
+        queue_.pop_front();
         changed_.notify_all();
     }
 }

@@ -19,7 +19,8 @@ bool FrameEncoder::open(const VideoOptions& options, std::string& error) {
 }
 
 bool FrameEncoder::bufferFree(int buffer) const {
-    return std::find(queue_.begin(), queue_.end(), buffer) == queue_.end();
+    return std::none_of(queue_.begin(), queue_.end(),
+                        [buffer](const Entry& entry) { return entry.buffer == buffer; });
 }
 
 uint8_t* FrameEncoder::nextBuffer() {
@@ -31,7 +32,7 @@ uint8_t* FrameEncoder::nextBuffer() {
 void FrameEncoder::submit() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back(head_);
+        queue_.push_back(Entry{head_, false});
         last_ = head_;
         head_ = (head_ + 1) % BUFFERS;
     }
@@ -44,7 +45,7 @@ void FrameEncoder::repeat() {
         if (last_ < 0) return;
         // The queue is kept as short as with fresh pictures, so the encoder never lags further.
         changed_.wait(lock, [this] { return int(queue_.size()) < BUFFERS; });
-        queue_.push_back(last_);
+        queue_.push_back(Entry{last_, true});
     }
     changed_.notify_all();
 }
@@ -55,12 +56,16 @@ void FrameEncoder::run() {
         changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
         if (queue_.empty() || abandoning_) return;
         // The buffer stays in the queue while it is read, so nothing draws into it meanwhile.
-        const uint8_t* frame = buffers_[queue_.front()].data();
+        const Entry entry = queue_.front();
         lock.unlock();
         // After a failure the frames are only drained, so the drawing side never blocks.
         if (!failed_.load()) {
             std::string error;
-            if (writeVideoFrame(*writer_, frame, rowBytes_, error)) {
+            const bool written =
+                entry.again
+                    ? repeatVideoFrame(*writer_, error)
+                    : writeVideoFrame(*writer_, buffers_[entry.buffer].data(), rowBytes_, error);
+            if (written) {
                 written_.fetch_add(1);
             } else {
                 failure_ = error;

@@ -28,7 +28,7 @@ public:
     uint8_t* nextBuffer();
     // Queues the frame filled in nextBuffer().
     void submit();
-    // Queues the last submitted picture once more, without copying it.
+    // Queues the last submitted picture once more, without copying or converting it again.
     void repeat();
 
     // True once a frame could not be written; the frames after it are dropped.
@@ -51,15 +51,20 @@ private:
     void stop();
     bool bufferFree(int buffer) const;
 
+    struct Entry {
+        int buffer;
+        bool again;  // the picture of the entry before, already converted
+    };
+
     VideoWriterPtr writer_;
     int rowBytes_ = 0;
     std::vector<uint8_t> buffers_[BUFFERS];
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    int head_ = 0;           // next buffer to fill
-    int last_ = -1;          // the buffer submitted last
-    std::deque<int> queue_;  // buffers waiting for the encoder, oldest first; one may repeat
+    int head_ = 0;             // next buffer to fill
+    int last_ = -1;            // the buffer submitted last
+    std::deque<Entry> queue_;  // waiting for the encoder, oldest first
     bool closing_ = false;
     bool abandoning_ = false;
     std::atomic<bool> failed_{false};

@@ -269,6 +269,42 @@ bool reportWriteError(VideoWriter& writer, const std::string& what, int result,
     return failCode(writer, what + " " + writer.file.temporary, result, error);
 }
 
+bool readyForFrame(VideoWriter& writer, std::string& error) {
+    if (writer.closed) {
+        error =
+            writer.failure.empty() ? messageFor(writer, "it is already closed") : writer.failure;
+        return false;
+    }
+    if (writer.stats.framesWritten >= writer.frameLimit)
+        return fail(
+            writer,
+            "a frame came after all " + std::to_string(writer.frameLimit) + " frames of the span",
+            error);
+    return true;
+}
+
+// Encodes the converted picture as the next frame, with the sound up to its end.
+bool encodePicture(VideoWriter& writer, std::string& error) {
+    const auto start = std::chrono::steady_clock::now();
+    writer.picture->pts = writer.stats.framesWritten;
+    int result = encode(writer, writer.video, writer.videoStream, writer.picture);
+    if (!reportWriteError(writer, "cannot write a frame to", result, error)) return false;
+    ++writer.stats.framesWritten;
+
+    // The sound keeps pace with the pictures, so the muxer never holds much of either.
+    if (writer.music != nullptr) {
+        const int64_t soundEnd =
+            av_rescale(writer.stats.framesWritten, SOUND_RATE, writer.options.framesPerSecond);
+        while (writer.soundSamplesSent + writer.audio->frame_size <= soundEnd) {
+            result = sendSound(writer, writer.audio->frame_size);
+            if (!reportWriteError(writer, "cannot write sound to", result, error)) return false;
+        }
+    }
+    writer.stats.encodeSeconds += secondsSince(start);
+    writer.stats.bytesWritten = avio_tell(writer.format->pb);
+    return true;
+}
+
 }  // namespace
 
 void VideoWriterCloser::operator()(VideoWriter* writer) const {
@@ -332,19 +368,10 @@ VideoWriterPtr openVideo(const VideoOptions& options, std::string& error) {
 
 bool writeVideoFrame(VideoWriter& writer, const uint8_t* pixels, int rowStride,
                      std::string& error) {
-    if (writer.closed) {
-        error =
-            writer.failure.empty() ? messageFor(writer, "it is already closed") : writer.failure;
-        return false;
-    }
+    if (!readyForFrame(writer, error)) return false;
     const VideoOptions& options = writer.options;
     if (pixels == nullptr || rowStride < options.width * options.bytesPerPixel)
         return fail(writer, "a frame came with no pixels or rows too short", error);
-    if (writer.stats.framesWritten >= writer.frameLimit)
-        return fail(
-            writer,
-            "a frame came after all " + std::to_string(writer.frameLimit) + " frames of the span",
-            error);
 
     const auto start = std::chrono::steady_clock::now();
     int result = av_frame_make_writable(writer.picture);
@@ -358,25 +385,14 @@ bool writeVideoFrame(VideoWriter& writer, const uint8_t* pixels, int rowStride,
                      -options.height);
     if (result != 0) return fail(writer, "the colour conversion failed", error);
     writer.stats.convertSeconds += secondsSince(start);
+    return encodePicture(writer, error);
+}
 
-    const auto encodeStart = std::chrono::steady_clock::now();
-    writer.picture->pts = writer.stats.framesWritten;
-    result = encode(writer, writer.video, writer.videoStream, writer.picture);
-    if (!reportWriteError(writer, "cannot write a frame to", result, error)) return false;
-    ++writer.stats.framesWritten;
-
-    // The sound keeps pace with the pictures, so the muxer never holds much of either.
-    if (writer.music != nullptr) {
-        const int64_t soundEnd =
-            av_rescale(writer.stats.framesWritten, SOUND_RATE, options.framesPerSecond);
-        while (writer.soundSamplesSent + writer.audio->frame_size <= soundEnd) {
-            result = sendSound(writer, writer.audio->frame_size);
-            if (!reportWriteError(writer, "cannot write sound to", result, error)) return false;
-        }
-    }
-    writer.stats.encodeSeconds += secondsSince(encodeStart);
-    writer.stats.bytesWritten = avio_tell(writer.format->pb);
-    return true;
+bool repeatVideoFrame(VideoWriter& writer, std::string& error) {
+    if (!readyForFrame(writer, error)) return false;
+    if (writer.stats.framesWritten == 0) return fail(writer, "no frame came to repeat", error);
+    // The encoder copied the picture in; it is still ours, unchanged.
+    return encodePicture(writer, error);
 }
 
 bool finishVideo(VideoWriter& writer, std::string& error) {

@@ -59,6 +59,9 @@ VideoWriterPtr openVideo(const VideoOptions& options, std::string& error);
 // The sound up to the end of this frame is added as well.
 bool writeVideoFrame(VideoWriter& writer, const uint8_t* pixels, int rowStride, std::string& error);
 
+// Adds the last frame once more, without converting it again. Fails when no frame came yet.
+bool repeatVideoFrame(VideoWriter& writer, std::string& error);
+
 // Ends the sound where the last frame written ends, completes the file with its index at the
 // front and puts it in place of outputPath. The writer is closed either way; its statistics
 // stay readable.

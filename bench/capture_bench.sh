@@ -13,7 +13,7 @@
 #               this; 0 does not wait
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build}"
+build="$(realpath -m "${1:-$root/build}")"
 [ $# -gt 0 ] && shift
 cases=("$@")
 [ ${#cases[@]} -eq 0 ] && cases=(720p 1080p 4k 720p-ss2)

@@ -1,6 +1,22 @@
 #include "capture/frame_encoder.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <future>
+
+namespace {
+
+// Niceness added to the encoder's thread, and so to x264's, which it starts. The drawing is one
+// chain that only llvmpipe's rasterizer threads share out; the encoder works from a queue and
+// can fill any gap in it. Given way to, the drawing runs at the pace of both cores, the encoder
+// takes every cycle it leaves, and once the queue is full the drawing waits and the encoder has
+// both cores. (Linux keeps niceness per thread, and weighs it only within the process's own
+// group of the scheduler: other programs see the capture as before.)
+const int ENCODER_NICENESS = 10;
+
+}  // namespace
 
 FrameEncoder::~FrameEncoder() {
     abandon();
@@ -9,13 +25,26 @@ FrameEncoder::~FrameEncoder() {
 bool FrameEncoder::open(const VideoOptions& options, std::string& error) {
     VideoOptions rgba = options;
     rgba.bytesPerPixel = 4;
-    writer_ = openVideo(rgba, error);
-    if (writer_ == nullptr) return false;
     rowBytes_ = rgba.width * 4;
-    for (std::vector<uint8_t>& buffer : buffers_)
-        buffer.assign(size_t(rowBytes_) * size_t(rgba.height), 0);
-    thread_ = std::thread(&FrameEncoder::run, this);
-    return true;
+    std::promise<bool> opened;
+    std::future<bool> result = opened.get_future();
+    // The video is opened on the encoder's thread, after it gave way: x264's threads, started
+    // there, take its niceness over.
+    thread_ = std::thread([this, rgba, &opened, &error] {
+        errno = 0;
+        const int niceness = getpriority(PRIO_PROCESS, 0);
+        if (errno == 0) setpriority(PRIO_PROCESS, 0, niceness + ENCODER_NICENESS);
+        writer_ = openVideo(rgba, error);
+        if (writer_ != nullptr) {
+            for (std::vector<uint8_t>& buffer : buffers_)
+                buffer.assign(size_t(rowBytes_) * size_t(rgba.height), 0);
+        }
+        opened.set_value(writer_ != nullptr);
+        if (writer_ != nullptr) run();
+    });
+    if (result.get()) return true;
+    thread_.join();
+    return false;
 }
 
 bool FrameEncoder::bufferFree(int buffer) const {

@@ -240,38 +240,6 @@ TEST(VideoWriter, TheNameChoosesTheContainer) {
     }
 }
 
-TEST(VideoWriter, ARepeatedFrameShowsTheLastPictureAgain) {
-    TempFolder folder;
-    VideoOptions options = clipOptions(folder.file("out.mp4"), "", 64, 36);
-    options.toSeconds = 0.5;  // 15 frames: 10 drawn, 5 repeated
-    std::string error;
-    VideoWriterPtr writer = openVideo(options, error);
-    ASSERT_NE(writer, nullptr) << error;
-    EXPECT_FALSE(repeatVideoFrame(*writer, error));
-    EXPECT_NE(error.find("no frame came to repeat"), std::string::npos) << error;
-
-    writer = openVideo(options, error);
-    ASSERT_NE(writer, nullptr) << error;
-    for (int n = 0; n < 10; ++n) {
-        const std::vector<uint8_t> frame = clipFrame(64, 36, 4, 64 * 4, n * 4);
-        ASSERT_TRUE(writeVideoFrame(*writer, frame.data(), 64 * 4, error)) << error;
-    }
-    for (int n = 0; n < 5; ++n) ASSERT_TRUE(repeatVideoFrame(*writer, error)) << error;
-    ASSERT_TRUE(finishVideo(*writer, error)) << error;
-
-    std::vector<uint8_t> drawn, repeated, before;
-    ASSERT_TRUE(decodeVideoFrame(options.outputPath, 9, drawn, error)) << error;
-    ASSERT_TRUE(decodeVideoFrame(options.outputPath, 14, repeated, error)) << error;
-    ASSERT_TRUE(decodeVideoFrame(options.outputPath, 8, before, error)) << error;
-    size_t near = 0, moved = 0;
-    for (size_t i = 0; i < drawn.size(); ++i) {
-        near += std::abs(int(drawn[i]) - int(repeated[i])) <= 3;
-        moved += std::abs(int(drawn[i]) - int(before[i])) > 40;
-    }
-    EXPECT_EQ(near, drawn.size());
-    EXPECT_GT(moved, size_t(50));  // the square moved between the last two drawn frames
-}
-
 TEST(VideoWriter, SameFramesDecodeToSamePictures) {
     TempFolder folder;
     writeToneMp3(folder.file("tone.mp3"), 1.0);

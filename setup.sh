@@ -6,7 +6,7 @@ packages=(
     g++ cmake make pkg-config python3
     libsdl2-dev libsdl2-mixer-dev libstb-dev libgl-dev libglu1-mesa-dev
     libgl1-mesa-dri libegl-mesa0 libmp3lame-dev
-    libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
+    libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev libyuv-dev
     libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev libopencv-imgproc-dev
     xvfb xauth xdotool xfonts-base
 )

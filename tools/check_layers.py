@@ -27,13 +27,14 @@ OWNERS = [
     (re.compile(r"^GL/|^EGL/"), {"render", "platform"}, "GL"),
     (re.compile(r"^opencv2/"), {"figure"}, "OpenCV"),
     (re.compile(r"^lib(avcodec|avformat|avutil|swscale|swresample)/"), {"video"}, "FFmpeg"),
+    (re.compile(r"^libyuv[/.]"), {"video"}, "libyuv"),
 ]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
 
 # Outside src/, the tests' own support may read videos back through FFmpeg; nothing else may.
-FFMPEG = OWNERS[3][0]
+FFMPEG = next(pattern for pattern, _, what in OWNERS if what == "FFmpeg")
 FFMPEG_OUTSIDE_SRC = {"tests/support"}
 
 

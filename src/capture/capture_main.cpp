@@ -41,13 +41,23 @@ std::string summary(const CapturePlatform& platform, const CaptureOptions& optio
     char text[512];
     std::snprintf(text, sizeof text,
                   "kelvaro-capture: %s: %d frames (%.2f s of video), %.1f MB in %.1f s, %.1f "
-                  "frames/s; read-back %.1f s, filter %.1f s, colour conversion %.1f s, "
-                  "encoding %.1f s, waiting for the encoder %.1f s",
+                  "frames/s",
                   options.outputPath.c_str(), frames, double(frames) / options.framesPerSecond,
-                  double(video.bytesWritten) / 1e6, seconds, seconds > 0.0 ? frames / seconds : 0.0,
-                  times.readBack, times.filter, video.convertSeconds, video.encodeSeconds,
-                  times.encoderWait);
-    return text;
+                  double(video.bytesWritten) / 1e6, seconds,
+                  seconds > 0.0 ? frames / seconds : 0.0);
+    std::string line = text;
+    if (!options.verbose) return line;
+    // The drawing (and the solve) is what is left of the wall-clock time on the drawing side;
+    // the conversion and the encoding run beside it on the encoder's thread.
+    const double drawing =
+        seconds - times.before - times.readBack - times.filter - times.encoderWait - times.finish;
+    std::snprintf(text, sizeof text,
+                  "; start-up and frames before the span %.1f s, drawing %.1f s, read-back %.1f s, "
+                  "filter %.1f s, waiting for the encoder %.1f s, last frames and file %.1f s; "
+                  "beside them colour conversion %.1f s, encoding %.1f s",
+                  times.before, drawing, times.readBack, times.filter, times.encoderWait,
+                  times.finish, video.convertSeconds, video.encodeSeconds);
+    return line + text;
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "video/video_writer.h"
+
 namespace {
 
 bool readInteger(const std::string& text, int low, int high, int& value) {
@@ -31,6 +33,23 @@ bool readSize(const std::string& text, int& width, int& height) {
     if (x == std::string::npos) return false;
     return readInteger(text.substr(0, x), 1, MAX_CAPTURE_WIDTH, width) &&
            readInteger(text.substr(x + 1), 1, MAX_CAPTURE_HEIGHT, height);
+}
+
+// x264's presets, fastest first.
+const char* const PRESETS[] = {"ultrafast", "superfast", "veryfast", "faster",   "fast",
+                               "medium",    "slow",      "slower",   "veryslow", "placebo"};
+
+bool knownPreset(const std::string& name) {
+    for (const char* preset : PRESETS) {
+        if (name == preset) return true;
+    }
+    return false;
+}
+
+std::string presetList() {
+    std::string list;
+    for (const char* preset : PRESETS) list += (list.empty() ? "" : ", ") + std::string(preset);
+    return list;
 }
 
 CaptureCommand bad(std::string& error, const std::string& text) {
@@ -62,7 +81,7 @@ CaptureCommand parseCaptureOptions(const std::vector<std::string>& arguments,
             value = name.substr(equals + 1);
             name = name.substr(0, equals);
         } else if (name == "--fps" || name == "--size" || name == "--supersample" ||
-                   name == "--from" || name == "--to") {
+                   name == "--from" || name == "--to" || name == "--crf" || name == "--preset") {
             if (i + 1 >= arguments.size()) return bad(error, name + " needs a value");
             value = arguments[++i];
         }
@@ -86,21 +105,37 @@ CaptureCommand parseCaptureOptions(const std::vector<std::string>& arguments,
             if (!readSeconds(value, seconds))
                 return bad(error, name + " takes seconds of show time, not '" + value + "'");
             if (name == "--to") toGiven = true;
+        } else if (name == "--crf") {
+            if (!readInteger(value, 0, MAX_CRF, options.crf))
+                return bad(error, "--crf takes a whole number from 0 (lossless) to " +
+                                      std::to_string(MAX_CRF) + ", not '" + value + "'");
+        } else if (name == "--preset") {
+            if (!knownPreset(value))
+                return bad(error,
+                           "--preset takes one of " + presetList() + ", not '" + value + "'");
+            options.preset = value;
+        } else if (name == "--verbose") {
+            if (equals != std::string::npos) return bad(error, "--verbose takes no value");
+            options.verbose = true;
         } else {
             return bad(error, "unknown option " + name);
         }
     }
     if (options.outputPath.empty()) return bad(error, "no output file given");
+    if (!isVideoFileName(options.outputPath))
+        return bad(error, "the output's name must end in " + std::string(VIDEO_FILE_ENDINGS) +
+                              ", not '" + options.outputPath + "'");
     if (toGiven && !(options.toSeconds > options.fromSeconds))
         return bad(error, "--to must come after --from");
     return CaptureCommand::Capture;
 }
 
 const char* captureUsage() {
-    return "Usage: kelvaro-capture [--fps N] [--size WxH] [--supersample K] [--from S] [--to S] "
-           "OUTPUT.mp4\n"
+    return "Usage: kelvaro-capture [--fps N] [--size WxH] [--supersample K] [--from S] [--to S]\n"
+           "                       [--crf N] [--preset NAME] [--verbose] OUTPUT.mp4\n"
            "Renders the show in the current folder (anim.txt, tavel.mp3 and the slot folders)\n"
-           "to an H.264 and AAC video, without a display or a sound card.\n"
+           "to an H.264 and AAC video, without a display or a sound card. OUTPUT ends in .mp4,\n"
+           ".m4v, .mov or .mkv, which picks the container.\n"
            "\n"
            "  --fps N          frames a second, 1 to 240 (default 60)\n"
            "  --size WxH       picture size, even and 16:9, at most 3840x2160 (default 1280x720)\n"
@@ -108,8 +143,19 @@ const char* captureUsage() {
            "  --from S         first second of show time to capture (default 0)\n"
            "  --to S           end of the span in show time (default: the end of the show, with\n"
            "                   its closing picture)\n"
+           "  --crf N          quality, 0 (lossless, about 8 times larger) to 51 (default 18,\n"
+           "                   which looks like the drawing itself); each 6 more about halves\n"
+           "                   the file and blurs more\n"
+           "  --preset NAME    how hard x264 works for that quality: ultrafast, superfast,\n"
+           "                   veryfast, faster, fast, medium, slow, slower, veryslow, placebo\n"
+           "                   (default veryfast); a faster one takes less time for a larger\n"
+           "                   file (ultrafast: 4 times), a slower one more time for a file a\n"
+           "                   little sharper\n"
+           "  --verbose        the closing summary also tells where the time went\n"
            "  -h, --help       this text\n"
            "\n"
+           "The same folder and options give the same file every time. Time in the file is\n"
+           "show time less --from.\n"
            "The output is written only when the capture is complete; an existing file is\n"
            "replaced then. Exit status 0 on success, 1 when the capture failed or was\n"
            "interrupted, 2 on a bad command line.\n";

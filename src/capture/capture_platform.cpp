@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "capture/box_filter.h"
+#include "video/box_filter.h"
 
 namespace {
 
@@ -55,6 +55,8 @@ bool CapturePlatform::musicPlay(bool) {
     video.musicPath = musicPath_;
     video.fromSeconds = double(span_.firstFrame) / fps;
     video.toSeconds = double(span_.endFrame) / fps;
+    video.crf = options_.crf;
+    video.preset = options_.preset;
     opened_ = encoder_.open(video, failure_);
     return opened_;
 }
@@ -62,6 +64,10 @@ bool CapturePlatform::musicPlay(bool) {
 bool CapturePlatform::pumpMessages() {
     if (frameAtPump_ == frame_) ++frame_;
     frameAtPump_ = frame_;
+    if (!spanReached_ && frame_ >= span_.firstFrame) {
+        spanReached_ = true;
+        times_.before = secondsSince(created_);
+    }
     showProgress(progress_, encoder_.framesWritten(), frame_, span_.firstFrame);
     if (stopping() || frame_ >= span_.endFrame) return false;
     return true;
@@ -116,5 +122,8 @@ bool CapturePlatform::finishCapture(std::string& error) {
         error = "interrupted";
         return false;
     }
-    return encoder_.finish(error);
+    const auto start = std::chrono::steady_clock::now();
+    const bool done = encoder_.finish(error);
+    times_.finish = secondsSince(start);
+    return done;
 }

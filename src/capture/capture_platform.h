@@ -3,6 +3,7 @@
 // frame of the span read back and encoded.
 #pragma once
 
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <string>
@@ -18,9 +19,11 @@
 
 // Where a capture's wall-clock time went, in seconds.
 struct CaptureTimes {
+    double before = 0.0;  // start-up, and the frames before the span worked out
     double readBack = 0.0;
     double filter = 0.0;       // supersampled pictures averaged down
     double encoderWait = 0.0;  // the drawing side waiting for a free buffer
+    double finish = 0.0;       // the encoder's queue drained and the file completed
 };
 
 class CapturePlatform : public Platform {
@@ -43,9 +46,14 @@ public:
     // Frames before the span are only worked out; every frame's solve sees the show's window.
     FramePlan planFrame() override { return FramePlan{frame_ >= span_.firstFrame, true}; }
 
-    // Counts frames: frame n is show time n / fps exactly.
-    int64_t readPerformanceCounter() override { return frame_; }
-    double readPerformanceFrequency() override { return double(options_.framesPerSecond); }
+    // Counts frames (see frameTicks). Start-up reads the start before the first frame: time 0,
+    // where the video's sound begins.
+    int64_t readPerformanceCounter() override {
+        return frameAtPump_ < 0 ? 0 : frameTicks(frame_, options_.framesPerSecond);
+    }
+    double readPerformanceFrequency() override {
+        return double(options_.framesPerSecond) * double(FRAME_TICKS);
+    }
     // Only the closing hold waits: each wait is one more frame of the held picture.
     void sleepMilliseconds(int milliseconds) override;
 
@@ -88,5 +96,7 @@ private:
     int64_t frame_ = 0;
     int64_t frameAtPump_ = -1;
     bool heldReadBack_ = false;  // the last presented frame is the encoder's last picture
+    std::chrono::steady_clock::time_point created_ = std::chrono::steady_clock::now();
+    bool spanReached_ = false;
     CaptureTimes times_;
 };

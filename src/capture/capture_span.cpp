@@ -14,16 +14,25 @@ int64_t frameAtOrAfter(double seconds, int fps) {
 
 }  // namespace
 
+int64_t frameTicks(int64_t frame, int fps) {
+    // A tenth of a millisecond is fps ticks.
+    return frame * FRAME_TICKS + fps;
+}
+
+double frameShowSeconds(int64_t frame, int fps) {
+    return double(frameTicks(frame, fps)) / (double(fps) * double(FRAME_TICKS));
+}
+
 int64_t wholeRunFrames(int fps) {
     // The same arithmetic as the frame loop's: the show time of a frame is rounded to float
     // before the test against the end, the hold is measured in doubles from a float start.
     int64_t ended = 0;
-    while (!(float(double(ended) / fps) > endOfShow)) ++ended;
+    while (!(float(frameShowSeconds(ended, fps)) > endOfShow)) ++ended;
     // The closing picture is presented in frame `ended`; the hold starts on the next one.
     const int64_t holdStart = ended + 1;
-    const double holdStartSeconds = double(float(double(holdStart) / fps));
+    const double holdStartSeconds = double(float(frameShowSeconds(holdStart, fps)));
     int64_t frame = holdStart;
-    while (double(frame) / fps - holdStartSeconds < closingHold) ++frame;
+    while (frameShowSeconds(frame, fps) - holdStartSeconds < closingHold) ++frame;
     return frame;
 }
 

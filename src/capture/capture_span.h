@@ -6,11 +6,24 @@
 
 #include "capture/capture_options.h"
 
-// Frame n of a run is drawn at show time n / fps; the capture keeps [firstFrame, endFrame).
+// Frame n of a run stands for show time n / fps, where it starts in the file and the sound, but
+// samples the show at n / fps + 0.1 ms: a row of the script plays only strictly between its own
+// time and the next row's, so frames that fell exactly on a grid of rows (every frame at 10 or
+// 25 fps on rows 0.02 s apart) would never see one. The offset is far below a frame and far above
+// a float's resolution at the end of the show. The capture keeps [firstFrame, endFrame).
 struct CaptureSpan {
     int64_t firstFrame = 0;
     int64_t endFrame = 0;
 };
+
+// The capture's clock counts FRAME_TICKS a frame, fps * FRAME_TICKS a second.
+constexpr int64_t FRAME_TICKS = 10000;
+
+// The clock's reading while frame `frame` is worked out; 0 is the start of the music.
+int64_t frameTicks(int64_t frame, int fps);
+
+// The show time that frame `frame` samples, as the frame loop computes it from the clock.
+double frameShowSeconds(int64_t frame, int fps);
 
 // Frames of a whole run at `fps`: up to the first frame past the end of the show, whose closing
 // picture is then held for the closing time, one frame per step of the clock.

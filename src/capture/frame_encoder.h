@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,7 +28,7 @@ public:
     uint8_t* nextBuffer();
     // Queues the frame filled in nextBuffer().
     void submit();
-    // Queues the last submitted picture once more.
+    // Queues the last submitted picture once more, without copying or converting it again.
     void repeat();
 
     // True once a frame could not be written; the frames after it are dropped.
@@ -43,19 +44,27 @@ public:
     VideoStats stats() const { return stats_; }  // after finish or abandon
 
 private:
+    // One being drawn into while the encoder works on another: the third absorbs the frames
+    // that take longer on either side. At 3840 x 2160 each holds 33 MB.
     static constexpr int BUFFERS = 3;
     void run();
     void stop();
+    bool bufferFree(int buffer) const;
+
+    struct Entry {
+        int buffer;
+        bool again;  // the picture of the entry before, already converted
+    };
 
     VideoWriterPtr writer_;
-    size_t frameBytes_ = 0;
     int rowBytes_ = 0;
     std::vector<uint8_t> buffers_[BUFFERS];
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    int head_ = 0;    // next buffer to fill
-    int queued_ = 0;  // buffers waiting for the encoder, oldest at head_ - queued_
+    int head_ = 0;             // next buffer to fill
+    int last_ = -1;            // the buffer submitted last
+    std::deque<Entry> queue_;  // waiting for the encoder, oldest first
     bool closing_ = false;
     bool abandoning_ = false;
     std::atomic<bool> failed_{false};

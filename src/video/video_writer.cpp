@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -19,8 +20,9 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/opt.h>
-#include <libswscale/swscale.h>
 }
+
+#include <libyuv/convert.h>
 
 namespace {
 
@@ -33,6 +35,26 @@ const int SOUND_BIT_RATE = 192000;
 // with the same number of threads, and the capture must not depend on the machine. Three keep
 // two cores busy while one thread waits on the lookahead.
 const int ENCODER_THREADS = 3;
+
+struct Container {
+    const char* ending;
+    const char* muxer;
+};
+const Container CONTAINERS[] = {
+    {".mp4", "mp4"}, {".m4v", "mp4"}, {".mov", "mov"}, {".mkv", "matroska"}};
+
+const Container* containerFor(const std::string& path) {
+    for (const Container& container : CONTAINERS) {
+        const size_t length = std::strlen(container.ending);
+        if (path.size() <= length) continue;
+        bool same = true;
+        for (size_t i = 0; i < length; ++i)
+            same = same && std::tolower((unsigned char)path[path.size() - length + i]) ==
+                               container.ending[i];
+        if (same) return &container;
+    }
+    return nullptr;
+}
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -51,7 +73,6 @@ struct VideoWriter {
     AVCodecContext* audio = nullptr;
     AVStream* videoStream = nullptr;
     AVStream* audioStream = nullptr;
-    SwsContext* scaler = nullptr;
     AVFrame* picture = nullptr;
     AVFrame* sound = nullptr;
     AVPacket* packet = nullptr;
@@ -65,8 +86,6 @@ namespace {
 void releaseEncoding(VideoWriter& writer) {
     avcodec_free_context(&writer.video);
     avcodec_free_context(&writer.audio);
-    sws_freeContext(writer.scaler);
-    writer.scaler = nullptr;
     av_frame_free(&writer.picture);
     av_frame_free(&writer.sound);
     av_packet_free(&writer.packet);
@@ -127,6 +146,8 @@ int sendSound(VideoWriter& writer, int samples) {
 
 const char* checkOptions(const VideoOptions& options) {
     if (options.outputPath.empty()) return "no file name given";
+    if (containerFor(options.outputPath) == nullptr)
+        return "the name must end in .mp4, .m4v, .mov or .mkv";
     if (options.width <= 0 || options.height <= 0 || options.width > MAX_WIDTH ||
         options.height > MAX_HEIGHT || options.width % 2 != 0 || options.height % 2 != 0)
         return "the picture size must be even and at most 3840 x 2160";
@@ -167,9 +188,11 @@ bool openPictures(VideoWriter& writer, std::string& error) {
     video.time_base = AVRational{1, options.framesPerSecond};
     video.framerate = AVRational{options.framesPerSecond, 1};
     video.pix_fmt = AV_PIX_FMT_YUV420P;
-    // Players take HD video as BT.709 when it says nothing; saying it keeps them all alike.
+    // libyuv's fast conversion has BT.601's matrix only; the track says so, and decoders undo it
+    // with the same one. The colours themselves are still BT.709's (sRGB's), and players take
+    // untagged HD video as BT.709 throughout, so every tag is given.
     video.color_range = AVCOL_RANGE_MPEG;
-    video.colorspace = AVCOL_SPC_BT709;
+    video.colorspace = AVCOL_SPC_SMPTE170M;
     video.color_primaries = AVCOL_PRI_BT709;
     video.color_trc = AVCOL_TRC_BT709;
     video.thread_count = ENCODER_THREADS;
@@ -197,16 +220,6 @@ bool openPictures(VideoWriter& writer, std::string& error) {
     writer.picture->height = options.height;
     result = av_frame_get_buffer(writer.picture, 0);
     if (result < 0) return failCode(writer, "out of memory", result, error);
-
-    // Same size in and out: the filter only decides how the colour is halved, where bilinear
-    // is sharp and costs next to nothing more than the fastest one.
-    writer.scaler = sws_getContext(options.width, options.height,
-                                   options.bytesPerPixel == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24,
-                                   options.width, options.height, AV_PIX_FMT_YUV420P, SWS_BILINEAR,
-                                   nullptr, nullptr, nullptr);
-    if (writer.scaler == nullptr) return fail(writer, "cannot set up the colour conversion", error);
-    sws_setColorspaceDetails(writer.scaler, sws_getCoefficients(SWS_CS_DEFAULT), 1,
-                             sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
     return true;
 }
 
@@ -256,11 +269,53 @@ bool reportWriteError(VideoWriter& writer, const std::string& what, int result,
     return failCode(writer, what + " " + writer.file.temporary, result, error);
 }
 
+bool readyForFrame(VideoWriter& writer, std::string& error) {
+    if (writer.closed) {
+        error =
+            writer.failure.empty() ? messageFor(writer, "it is already closed") : writer.failure;
+        return false;
+    }
+    if (writer.stats.framesWritten >= writer.frameLimit)
+        return fail(
+            writer,
+            "a frame came after all " + std::to_string(writer.frameLimit) + " frames of the span",
+            error);
+    return true;
+}
+
+// Encodes the converted picture as the next frame, with the sound up to its end.
+bool encodePicture(VideoWriter& writer, std::string& error) {
+    const auto start = std::chrono::steady_clock::now();
+    writer.picture->pts = writer.stats.framesWritten;
+    int result = encode(writer, writer.video, writer.videoStream, writer.picture);
+    if (!reportWriteError(writer, "cannot write a frame to", result, error)) return false;
+    ++writer.stats.framesWritten;
+
+    // The sound keeps pace with the pictures, so the muxer never holds much of either.
+    if (writer.music != nullptr) {
+        const int64_t soundEnd =
+            av_rescale(writer.stats.framesWritten, SOUND_RATE, writer.options.framesPerSecond);
+        while (writer.soundSamplesSent + writer.audio->frame_size <= soundEnd) {
+            result = sendSound(writer, writer.audio->frame_size);
+            if (!reportWriteError(writer, "cannot write sound to", result, error)) return false;
+        }
+    }
+    writer.stats.encodeSeconds += secondsSince(start);
+    writer.stats.bytesWritten = avio_tell(writer.format->pb);
+    return true;
+}
+
 }  // namespace
 
 void VideoWriterCloser::operator()(VideoWriter* writer) const {
     discard(*writer);
     delete writer;
+}
+
+const char* const VIDEO_FILE_ENDINGS = ".mp4, .m4v, .mov or .mkv";
+
+bool isVideoFileName(const std::string& path) {
+    return containerFor(path) != nullptr;
 }
 
 int videoFrameCount(const VideoOptions& options) {
@@ -283,12 +338,13 @@ VideoWriterPtr openVideo(const VideoOptions& options, std::string& error) {
     av_log_set_level(AV_LOG_ERROR);
     if (!createTempFile(*writer, error)) return nullptr;
 
-    int result = avformat_alloc_output_context2(&writer->format, nullptr, "mp4",
+    const Container& container = *containerFor(options.outputPath);
+    int result = avformat_alloc_output_context2(&writer->format, nullptr, container.muxer,
                                                 writer->file.temporary.c_str());
     writer->packet = av_packet_alloc();
     if (result < 0 || writer->packet == nullptr) {
-        failCode(*writer, "cannot set up MP4 writing", result < 0 ? result : AVERROR(ENOMEM),
-                 error);
+        failCode(*writer, std::string("cannot set up ") + container.muxer + " writing",
+                 result < 0 ? result : AVERROR(ENOMEM), error);
         return nullptr;
     }
     if (!openPictures(*writer, error)) return nullptr;
@@ -300,9 +356,10 @@ VideoWriterPtr openVideo(const VideoOptions& options, std::string& error) {
         return nullptr;
     }
     // The index goes in front once the file is complete, so players can start before the end
-    // has arrived.
+    // has arrived. Matroska keeps its own index where players find it.
     AVDictionary* settings = nullptr;
-    av_dict_set(&settings, "movflags", "+faststart", 0);
+    if (std::strcmp(container.muxer, "matroska") != 0)
+        av_dict_set(&settings, "movflags", "+faststart", 0);
     result = avformat_write_header(writer->format, &settings);
     av_dict_free(&settings);
     if (!reportWriteError(*writer, "cannot write to", result, error)) return nullptr;
@@ -311,48 +368,31 @@ VideoWriterPtr openVideo(const VideoOptions& options, std::string& error) {
 
 bool writeVideoFrame(VideoWriter& writer, const uint8_t* pixels, int rowStride,
                      std::string& error) {
-    if (writer.closed) {
-        error =
-            writer.failure.empty() ? messageFor(writer, "it is already closed") : writer.failure;
-        return false;
-    }
+    if (!readyForFrame(writer, error)) return false;
     const VideoOptions& options = writer.options;
     if (pixels == nullptr || rowStride < options.width * options.bytesPerPixel)
         return fail(writer, "a frame came with no pixels or rows too short", error);
-    if (writer.stats.framesWritten >= writer.frameLimit)
-        return fail(
-            writer,
-            "a frame came after all " + std::to_string(writer.frameLimit) + " frames of the span",
-            error);
 
     const auto start = std::chrono::steady_clock::now();
     int result = av_frame_make_writable(writer.picture);
     if (result < 0) return failCode(writer, "out of memory", result, error);
-    // GL gives the bottom row first: start at the top row and step backwards.
-    const uint8_t* top = pixels + ptrdiff_t(options.height - 1) * rowStride;
-    const int stride = -rowStride;
-    sws_scale(writer.scaler, &top, &stride, 0, options.height, writer.picture->data,
-              writer.picture->linesize);
+    // GL gives the bottom row first; a negative height has libyuv read the rows upwards.
+    // libyuv's "ABGR" and "RAW" are R, G, B(, A) in memory order.
+    AVFrame& picture = *writer.picture;
+    const auto convert = options.bytesPerPixel == 4 ? &libyuv::ABGRToI420 : &libyuv::RAWToI420;
+    result = convert(pixels, rowStride, picture.data[0], picture.linesize[0], picture.data[1],
+                     picture.linesize[1], picture.data[2], picture.linesize[2], options.width,
+                     -options.height);
+    if (result != 0) return fail(writer, "the colour conversion failed", error);
     writer.stats.convertSeconds += secondsSince(start);
+    return encodePicture(writer, error);
+}
 
-    const auto encodeStart = std::chrono::steady_clock::now();
-    writer.picture->pts = writer.stats.framesWritten;
-    result = encode(writer, writer.video, writer.videoStream, writer.picture);
-    if (!reportWriteError(writer, "cannot write a frame to", result, error)) return false;
-    ++writer.stats.framesWritten;
-
-    // The sound keeps pace with the pictures, so the muxer never holds much of either.
-    if (writer.music != nullptr) {
-        const int64_t soundEnd =
-            av_rescale(writer.stats.framesWritten, SOUND_RATE, options.framesPerSecond);
-        while (writer.soundSamplesSent + writer.audio->frame_size <= soundEnd) {
-            result = sendSound(writer, writer.audio->frame_size);
-            if (!reportWriteError(writer, "cannot write sound to", result, error)) return false;
-        }
-    }
-    writer.stats.encodeSeconds += secondsSince(encodeStart);
-    writer.stats.bytesWritten = avio_tell(writer.format->pb);
-    return true;
+bool repeatVideoFrame(VideoWriter& writer, std::string& error) {
+    if (!readyForFrame(writer, error)) return false;
+    if (writer.stats.framesWritten == 0) return fail(writer, "no frame came to repeat", error);
+    // The encoder copied the picture in; it is still ours, unchanged.
+    return encodePicture(writer, error);
 }
 
 bool finishVideo(VideoWriter& writer, std::string& error) {

@@ -1,5 +1,6 @@
-// Writes a captured stretch of the show as an MP4 file: H.264 pictures and the show's music as
-// AAC, cut to the same span. The only layer that knows FFmpeg; its headers stay out of this one.
+// Writes a captured stretch of the show as a video file: H.264 pictures and the show's music as
+// AAC, cut to the same span, in the container its name asks for. The only layer that knows
+// FFmpeg; its headers stay out of this one.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +8,7 @@
 #include <string>
 
 struct VideoOptions {
-    std::string outputPath;  // the finished MP4; nothing is written there before finishVideo
+    std::string outputPath;  // the finished video; nothing is written there before finishVideo
     int width = 1280;        // even, at most 3840
     int height = 720;        // even, at most 2160
     int framesPerSecond = 30;
@@ -38,6 +39,12 @@ struct VideoWriterCloser {
 };
 using VideoWriterPtr = std::unique_ptr<VideoWriter, VideoWriterCloser>;
 
+// The endings of the names a video can have: the containers that take H.264 and AAC.
+extern const char* const VIDEO_FILE_ENDINGS;  // ".mp4, .m4v, .mov or .mkv"
+
+// True when `path` ends in one of VIDEO_FILE_ENDINGS, in either case.
+bool isVideoFileName(const std::string& path);
+
 // Frames in [fromSeconds, toSeconds): frame n shows show time fromSeconds + n / framesPerSecond.
 int videoFrameCount(const VideoOptions& options);
 
@@ -51,6 +58,9 @@ VideoWriterPtr openVideo(const VideoOptions& options, std::string& error);
 // Adds the next frame; `rowStride` is the distance in bytes from one row to the next above it.
 // The sound up to the end of this frame is added as well.
 bool writeVideoFrame(VideoWriter& writer, const uint8_t* pixels, int rowStride, std::string& error);
+
+// Adds the last frame once more, without converting it again. Fails when no frame came yet.
+bool repeatVideoFrame(VideoWriter& writer, std::string& error);
 
 // Ends the sound where the last frame written ends, completes the file with its index at the
 // front and puts it in place of outputPath. The writer is closed either way; its statistics

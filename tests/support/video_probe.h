@@ -7,6 +7,7 @@
 #include <vector>
 
 struct VideoProbe {
+    std::string container;  // FFmpeg's name of the file's format, e.g. "matroska,webm"
     int videoStreams = 0;
     int audioStreams = 0;
     // The first picture track.

@@ -161,6 +161,85 @@ TEST(VideoWriter, SpanStartingLaterTakesTheMusicFromThereAndEndsWithThePictures)
     EXPECT_GT(std::sqrt(squares / 20000), 0.1);
 }
 
+// Bars of the primaries, their mixes, white and black over a row of greys, in a still clip.
+TEST(VideoWriter, ColourBarsDecodeToTheirColoursWithinThreeLevels) {
+    const int bars[8][3] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
+                            {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
+    const int width = 320, height = 180, barWidth = width / 8;
+    auto colourAt = [&](int x, int y, int c) {  // y from the top
+        const int bar = x / barWidth;
+        return y < height / 2 ? bars[bar][c] : bar * 255 / 7;
+    };
+    for (int bytesPerPixel : {3, 4}) {
+        SCOPED_TRACE(testing::Message() << bytesPerPixel << " bytes a pixel");
+        TempFolder folder;
+        VideoOptions options = clipOptions(folder.file("bars.mp4"), "", width, height);
+        options.bytesPerPixel = bytesPerPixel;
+        options.toSeconds = 0.2;
+        const int stride = rowStride(options);
+        std::vector<uint8_t> pixels(size_t(stride) * height, 255);
+        for (int row = 0; row < height; ++row)
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < 3; ++c)
+                    pixels[size_t(row) * stride + size_t(x * bytesPerPixel + c)] =
+                        uint8_t(colourAt(x, height - 1 - row, c));
+        std::string error;
+        VideoWriterPtr writer = openVideo(options, error);
+        ASSERT_NE(writer, nullptr) << error;
+        for (int n = 0; n < videoFrameCount(options); ++n)
+            ASSERT_TRUE(writeVideoFrame(*writer, pixels.data(), stride, error)) << error;
+        ASSERT_TRUE(finishVideo(*writer, error)) << error;
+
+        std::vector<uint8_t> rgb;
+        ASSERT_TRUE(decodeVideoFrame(options.outputPath, 3, rgb, error)) << error;
+        for (int bar = 0; bar < 8; ++bar)
+            for (int y : {height / 4, height * 3 / 4}) {
+                const int x = bar * barWidth + barWidth / 2;
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_NEAR(rgb[(size_t(y) * width + size_t(x)) * 3 + size_t(c)],
+                                colourAt(x, y, c), 3)
+                        << "bar " << bar << " row " << y << " channel " << c;
+            }
+    }
+}
+
+TEST(VideoWriter, TheNameChoosesTheContainer) {
+    struct Case {
+        const char* name;
+        const char* container;  // null: refused
+    };
+    const Case cases[] = {
+        {"out.mp4", "mov,mp4,m4a,3gp,3g2,mj2"},
+        {"OUT.M4V", "mov,mp4,m4a,3gp,3g2,mj2"},
+        {"out.mov", "mov,mp4,m4a,3gp,3g2,mj2"},
+        {"out.mkv", "matroska,webm"},
+        {"out.avi", nullptr},
+        {"out.mp4.part", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(isVideoFileName(c.name), c.container != nullptr);
+        TempFolder folder;
+        writeToneMp3(folder.file("tone.mp3"), 1.0);
+        std::string error;
+        const bool written =
+            encodeClip(clipOptions(folder.file(c.name), folder.file("tone.mp3"), 64, 36), error);
+        if (c.container == nullptr) {
+            EXPECT_FALSE(written);
+            EXPECT_NE(error.find(".mp4, .m4v, .mov or .mkv"), std::string::npos) << error;
+            EXPECT_EQ(filesIn(folder.path()), std::set<std::string>{"tone.mp3"});
+            continue;
+        }
+        ASSERT_TRUE(written) << error;
+        VideoProbe probe;
+        ASSERT_TRUE(probeVideo(folder.file(c.name), probe, error)) << error;
+        EXPECT_EQ(probe.container, c.container);
+        EXPECT_EQ(probe.videoCodec, "h264");
+        EXPECT_EQ(probe.audioCodec, "aac");
+        EXPECT_EQ(probe.frameCount, 30);
+    }
+}
+
 TEST(VideoWriter, SameFramesDecodeToSamePictures) {
     TempFolder folder;
     writeToneMp3(folder.file("tone.mp3"), 1.0);

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const FigureMesh& mesh = figure.mesh;
     FUZZ_CHECK(!mesh.vertices.empty() && !mesh.faces.empty());
     for (const auto& face : mesh.faces) {
-        for (int32_t corner : face) FUZZ_CHECK(corner >= 0 && size_t(corner) < mesh.vertices.size());
+        for (int32_t corner : face)
+            FUZZ_CHECK(corner >= 0 && size_t(corner) < mesh.vertices.size());
     }
     FUZZ_CHECK(figure.uncovered == 0);
     FUZZ_CHECK(figure.reach <= 3.0);

@@ -9,6 +9,7 @@
 #include "merge/merge.h"
 #include "script_rows.h"
 #include "show_folder.h"
+#include "small_disk.h"
 
 namespace {
 
@@ -160,4 +161,25 @@ TEST(StudioTakes, KeepWritesTheScriptInOneStepAndAFailedWriteKeepsTheTakes) {
         EXPECT_EQ(readTextFile("anim.txt"), !c.kept ? before : c.script ? before + take : take);
         EXPECT_EQ(readTextFile("anim.txt~"), c.kept && c.script ? before : "");
     }
+}
+
+TEST(StudioTakes, KeepOnAFullDiskKeepsTheTakesAndTheOldScript) {
+    TempFolder folder;
+    WorkingDirectory here(folder.path());
+    const ShowSize show = thirtyVertexShow();
+    StudioTakes studio{};
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(takeRow(studio, formatKeyframeRow(10.0 + 0.01 * i, 1, 3, i, 0.0, 0.0)));
+    }
+    SmallDisk disk;
+    if (!disk.mounted()) GTEST_SKIP() << "no right to mount a small file system";
+    const std::string before = script({1, 5});
+    writeTextFile(disk.file("anim.txt"), before);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(keepTakes(studio, disk.file("anim.txt").c_str(), show));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("No space left on device"), std::string::npos) << said;
+    EXPECT_EQ(studio.takes.size(), 1u);
+    EXPECT_EQ(readTextFile(disk.file("anim.txt")), before);
+    EXPECT_EQ(namesIn(disk.path()), (std::set<std::string>{"anim.txt", "anim.txt~"}));
 }

@@ -170,4 +170,17 @@ TEST(WritersKilled, FigureLeavesTheWholeOldFolderOrTheWholeNewOne) {
                oldFigure, std::string(KELVARO_FIGURE_BIN) + " --replace stick.png kiv", "kiv"});
 }
 
+TEST(WritersKilled, TheStudiosKeepLeavesTheWholeOldScriptOrTheWholeNewOne) {
+    const std::string script = manyRows(3000, 0, 1.0);
+    killAtRandomMoments(
+        Writer{"the studio's K",
+               [&](const TempFolder& f) {
+                   writeShowFolder(f.path(), squareMesh);
+                   writeTextFile(f.file("anim.txt"), script);
+                   writeTextFile(f.file("take.txt"), manyRows(3000, 1, 5.0));
+               },
+               [&](const TempFolder& f) { writeTextFile(f.file("anim.txt"), script); },
+               std::string(KELVARO_STUDIO_KEEP_BIN) + " take.txt", "anim.txt"});
+}
+
 }  // namespace

@@ -7,9 +7,15 @@
 
 namespace {
 
-// The first frame at or after `seconds`; a time given in decimals lands a hair off a frame.
+// Far past the end of any run, and far inside an int64_t.
+constexpr double FAR_FRAME = 1e15;
+
+// The first frame at or after `seconds`; a time given in decimals lands a hair off a frame. A
+// time beyond every run (--from 1e300) is some frame past the end, not a number too large for
+// the frame count.
 int64_t frameAtOrAfter(double seconds, int fps) {
-    return int64_t(std::ceil(seconds * fps - 1e-6));
+    const double frame = std::ceil(seconds * fps - 1e-6);
+    return frame < FAR_FRAME ? int64_t(frame) : int64_t(FAR_FRAME);
 }
 
 }  // namespace

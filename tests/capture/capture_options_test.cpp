@@ -131,6 +131,8 @@ TEST(CaptureSpan, SpansCountFramesOfTheRunAndEndWithTheClosingHold) {
         {10, 89.0, -1.0, true, 890, 891},    // the last held frame alone
         {10, 89.1, -1.0, false, 0, 0},
         {60, 1.001, 1.01, false, 0, 0},  // no frame starts in the span
+        {3, 2e85, -1.0, false, 0, 0},    // beyond any frame count
+        {3, 1.0, 2e85, true, 3, 269},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.fps << " fps " << c.from << " to " << c.to);

@@ -227,7 +227,8 @@ bool decodeVideoFrame(const std::string& path, int index, std::vector<uint8_t>& 
             if (kind != 0 || seen++ < index) return true;
             SwsContext* scaler = sws_getContext(
                 frame.width, frame.height, AVPixelFormat(frame.format), frame.width, frame.height,
-                AV_PIX_FMT_RGB24, SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+                AV_PIX_FMT_RGB24, SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+                nullptr, nullptr);
             if (scaler == nullptr) return false;
             sws_setColorspaceDetails(scaler, sws_getCoefficients(frame.colorspace),
                                      frame.color_range == AVCOL_RANGE_JPEG,

@@ -12,10 +12,6 @@
 
 namespace {
 
-void tell(const std::string& text) {
-    tellStudio(text);
-}
-
 void carryOutOnMusic(Platform& platform, const Transport& transport, const TransportStep& step) {
     if (step.reposition) platform.musicSeek(step.position);
     if (step.play == MusicPlay::Pause) platform.musicPause();
@@ -62,15 +58,16 @@ void fillPreview(DriverState& state) {
     StudioTakes& takes = state.studio.takes;
     if (takes.takes.empty()) {
         state.keyframeCount = readKeyframes(keyframeFileName, state.keyframes);
-        tell("preview of " + std::string(keyframeFileName) + ", " +
-             std::to_string(state.keyframeCount) + " rows");
+        tellStudio("preview of " + std::string(keyframeFileName) + ", " +
+                   std::to_string(state.keyframeCount) + " rows");
         return;
     }
     state.keyframeCount =
         mergeForPreview(takes, keyframeFileName, loadedShowSize(state), state.keyframes);
-    tell("preview of " + std::string(keyframeFileName) + " with " +
-         std::to_string(takes.takes.size()) + (takes.takes.size() == 1 ? " take, " : " takes, ") +
-         std::to_string(state.keyframeCount) + " rows");
+    tellStudio("preview of " + std::string(keyframeFileName) + " with " +
+               std::to_string(takes.takes.size()) +
+               (takes.takes.size() == 1 ? " take, " : " takes, ") +
+               std::to_string(state.keyframeCount) + " rows");
 }
 
 void startPreview(DriverState& state, double showTime) {
@@ -105,7 +102,7 @@ void startPunch(DriverState& state, double showTime) {
     state.dragging = false;
     state.playback = false;
     state.studio.punching = true;
-    tell("punch-in at " + formatShowTime(showTime));
+    tellStudio("punch-in at " + formatShowTime(showTime));
 }
 
 void stopPreview(DriverState& state, double showTime) {
@@ -117,7 +114,7 @@ void stopPreview(DriverState& state, double showTime) {
     state.studio.preview = false;
     state.playback = state.studio.playbackForGood;
     putSlotInStep(state, showTime);
-    tell("recording");
+    tellStudio("recording");
 }
 
 // After a seek, a loop's jump or a click on the strip: a punch-in ends where the time broke.
@@ -137,19 +134,20 @@ void takesChanged(DriverState& state) {
 }
 
 void tellTransport(const Transport& before, const Transport& after, const TransportStep& step) {
-    if (step.reposition) tell("at " + formatShowTime(step.position));
-    if (step.play == MusicPlay::Pause) tell("paused at " + formatShowTime(step.showTime));
-    if (step.play == MusicPlay::Resume) tell("playing from " + formatShowTime(step.showTime));
+    if (step.reposition) tellStudio("at " + formatShowTime(step.position));
+    if (step.play == MusicPlay::Pause) tellStudio("paused at " + formatShowTime(step.showTime));
+    if (step.play == MusicPlay::Resume) tellStudio("playing from " + formatShowTime(step.showTime));
     if (before.loop == after.loop) return;
     switch (after.loop) {
         case LoopState::StartMarked:
-            tell("loop from " + formatShowTime(after.loopStart));
+            tellStudio("loop from " + formatShowTime(after.loopStart));
             break;
         case LoopState::Active:
-            tell("loop " + formatShowTime(after.loopStart) + "-" + formatShowTime(after.loopEnd));
+            tellStudio("loop " + formatShowTime(after.loopStart) + "-" +
+                       formatShowTime(after.loopEnd));
             break;
         case LoopState::None:
-            tell("loop off");
+            tellStudio("loop off");
             break;
     }
 }
@@ -201,7 +199,7 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     if (!studio.started) {
         // The first frame runs once everything is loaded: from here on keys are seen.
         studio.started = true;
-        tell(
+        tellStudio(
             "Page Up/Page Down seek 5 s, Home section start, P pause, L loop, H heads-up line "
             "and timeline (off at start; a click on the timeline seeks), F12 preview with the "
             "takes, Ctrl+Z/Ctrl+Y undo/redo the last take, K keep the takes in " +
@@ -330,9 +328,9 @@ void finishStudioFrame(Platform& platform, DriverState& state) {
 void leaveStudio(const DriverState& state) {
     const std::vector<Take>& takes = state.studio.takes.takes;
     if (!state.studio.enabled || takes.empty()) return;
-    tell(std::to_string(takes.size()) + (takes.size() == 1 ? " take (" : " takes (") +
-         std::to_string(takeRowCount(takes)) + " rows) not written to " + keyframeFileName +
-         "; their rows are on stdout, for kelvaro-merge");
+    tellStudio(std::to_string(takes.size()) + (takes.size() == 1 ? " take (" : " takes (") +
+               std::to_string(takeRowCount(takes)) + " rows) not written to " + keyframeFileName +
+               "; their rows are on stdout, for kelvaro-merge");
 }
 
 bool undoStudioTake(DriverState& state) {

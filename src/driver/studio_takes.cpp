@@ -13,8 +13,13 @@
 
 namespace {
 
-void tellAll(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) tellStudio(line);
+// The takes merged into the script as it is on disk, the merge's notes and warning told.
+MergedScript mergeAndTell(StudioTakes& studio, const ShowSize& show) {
+    const MergedScript merged = mergeTakes(studio.script.rows, studio.takes, &show);
+    for (const std::string& note : merged.notes) tellStudio(note);
+    const std::string warning = tooManyRowsWarning(merged.rows.size());
+    if (!warning.empty()) tellStudio(warning);
+    return merged;
 }
 
 std::string plural(size_t count, const char* one, const char* many) {
@@ -115,10 +120,7 @@ int32_t mergeForPreview(StudioTakes& studio, const char* path, const ShowSize& s
     if (!studio.script.error.empty()) {
         tellStudio(studio.script.error + "; the preview plays the takes alone");
     }
-    const MergedScript merged = mergeTakes(studio.script.rows, studio.takes, &show);
-    tellAll(merged.notes);
-    const std::string warning = tooManyRowsWarning(merged.rows.size());
-    if (!warning.empty()) tellStudio(warning);
+    const MergedScript merged = mergeAndTell(studio, show);
     table.clear();
     const size_t count = std::min(merged.rows.size(), size_t(MAX_KEYFRAMES));
     table.reserve(count);
@@ -140,10 +142,7 @@ bool keepTakes(StudioTakes& studio, const char* path, const ShowSize& show) {
         tellStudio(studio.script.error + "; the " + kept + " stay, not kept");
         return false;
     }
-    const MergedScript merged = mergeTakes(studio.script.rows, studio.takes, &show);
-    tellAll(merged.notes);
-    const std::string warning = tooManyRowsWarning(merged.rows.size());
-    if (!warning.empty()) tellStudio(warning);
+    const MergedScript merged = mergeAndTell(studio, show);
     std::string error;
     const std::string text = mergedText(merged, studio.script.rows, studio.takes);
     if (!replaceScript(path, text, studio.script.exists, error)) {

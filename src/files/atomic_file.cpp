@@ -152,18 +152,17 @@ bool commitAtomicFile(AtomicFile& file, std::string& error) {
         return false;
     }
     // The content must be whole on disk before its name says it is the file.
-    bool synced;
+    int failure = 0;
     if (file.fd >= 0) {
-        synced = fsync(file.fd) == 0;
-        const int syncErrno = errno;
-        synced = close(file.fd) == 0 && synced;
-        if (!synced && syncErrno != 0) errno = syncErrno;
+        if (fsync(file.fd) != 0) failure = errno;
+        // A failed close can be the first word of a failed write; the first failure says why.
+        if (close(file.fd) != 0 && failure == 0) failure = errno;
         file.fd = -1;
-    } else {
-        synced = syncPath(file.temporary, 0);
+    } else if (!syncPath(file.temporary, 0)) {
+        failure = errno;
     }
-    if (!synced) {
-        error = "can't write " + file.temporary + ": " + std::strerror(errno);
+    if (failure != 0) {
+        error = "can't write " + file.temporary + ": " + std::strerror(failure);
         abandonAtomicFile(file);
         return false;
     }

@@ -1,10 +1,10 @@
 #include "video/video_writer.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -43,15 +43,13 @@ struct Container {
 const Container CONTAINERS[] = {
     {".mp4", "mp4"}, {".m4v", "mp4"}, {".mov", "mov"}, {".mkv", "matroska"}};
 
+// The container of a name's ending, in either case; none for a name that is only an ending.
 const Container* containerFor(const std::string& path) {
     for (const Container& container : CONTAINERS) {
         const size_t length = std::strlen(container.ending);
-        if (path.size() <= length) continue;
-        bool same = true;
-        for (size_t i = 0; i < length; ++i)
-            same = same && std::tolower((unsigned char)path[path.size() - length + i]) ==
-                               container.ending[i];
-        if (same) return &container;
+        if (path.size() > length &&
+            strcasecmp(path.c_str() + path.size() - length, container.ending) == 0)
+            return &container;
     }
     return nullptr;
 }

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the show and its demo content, and plays it. Without a
+# Installs what is missing, builds the show, its tools and its demo content, and plays it. Without a
 # display it plays on a virtual screen, silently, and still exits with the show's exit code.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./setup.sh
 # Build messages go to stderr: stdout carries only the show's own console lines.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target kelvaro kelvaro-author show_content >&2
+cmake --build build -j"$(nproc)" --target kelvaro kelvaro-author kelvaro-merge kelvaro-capture \
+    kelvaro-figure show_content >&2
 cd build/show
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "play: no display (DISPLAY and WAYLAND_DISPLAY are unset); playing on a virtual" \

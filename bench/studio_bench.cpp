@@ -30,7 +30,7 @@ constexpr int rowsPerTake = 200;
 // The show's slots by the time of the row, as a script that follows the sections has them.
 int32_t slotAt(double time) {
     int32_t slot = 1;
-    for (float start : progressionTimes) {
+    for (float start : builtInTimeline.sections) {
         if (time > double(start)) ++slot;
     }
     return slot > 4 ? 4 : slot;

@@ -33,12 +33,12 @@ int64_t wholeRunFrames(int fps) {
     // The same arithmetic as the frame loop's: the show time of a frame is rounded to float
     // before the test against the end, the hold is measured in doubles from a float start.
     int64_t ended = 0;
-    while (!(float(frameShowSeconds(ended, fps)) > endOfShow)) ++ended;
+    while (!(float(frameShowSeconds(ended, fps)) > builtInTimeline.end)) ++ended;
     // The closing picture is presented in frame `ended`; the hold starts on the next one.
     const int64_t holdStart = ended + 1;
     const double holdStartSeconds = double(float(frameShowSeconds(holdStart, fps)));
     int64_t frame = holdStart;
-    while (frameShowSeconds(frame, fps) - holdStartSeconds < closingHold) ++frame;
+    while (frameShowSeconds(frame, fps) - holdStartSeconds < builtInTimeline.hold) ++frame;
     return frame;
 }
 

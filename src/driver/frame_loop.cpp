@@ -21,7 +21,7 @@ namespace {
 // the one before, so one late frame can move on several slots.
 void followTimeline(DriverState& state) {
     for (int32_t slot = 0; slot < 4; ++slot) {
-        if (state.showTime > progressionTimes[slot] && state.currentScene == slot) {
+        if (state.showTime > builtInTimeline.sections[slot] && state.currentScene == slot) {
             state.currentScene = slot + 1;
         }
     }
@@ -50,13 +50,14 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
     } else {
         if (plan.draw) {
             drawBackground(state.scenes[state.currentScene].backgroundTexture,
-                           (state.showTime - fadeStart) * fadeRate, windowWidth, windowHeight);
+                           fadeBrightness(builtInTimeline, state.showTime), windowWidth,
+                           windowHeight);
         }
         bool closingPicture = false;
         if (state.playback) {
             // The studio's preview of the script shows the closing picture as the show does,
             // but never closes the tool.
-            if (state.showTime > endOfShow) {
+            if (state.showTime > builtInTimeline.end) {
                 if (!state.studio.preview) return FrameOutcome::ShowEnded;
                 closingPicture = true;
             }
@@ -111,7 +112,7 @@ void runClosingSequence(Platform& platform, DriverState& state) {
     drawBackground(state.scenes[closingSlot].backgroundTexture, 1.0f, windowWidth, windowHeight);
     presentFrame(platform);
     const float holdStart = float(readShowClock(platform, state.clock));
-    while (readShowClock(platform, state.clock) - double(holdStart) < closingHold) {
+    while (readShowClock(platform, state.clock) - double(holdStart) < builtInTimeline.hold) {
         platform.sleepMilliseconds(1);
     }
 }

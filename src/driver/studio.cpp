@@ -257,7 +257,7 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     }
     // A press in the preview punches in, but not over the closing picture, where nothing moves.
     if (inPreview && studio.preview && !studio.punching && buttonWentDown && !studio.stripClick &&
-        !(step.showTime > double(endOfShow))) {
+        !(step.showTime > double(builtInTimeline.end))) {
         startPunch(state, step.showTime);
     }
     if (studio.headsUp && studio.stripStale) layOutStrip(state);

@@ -57,7 +57,7 @@ double readTransportClock(const Transport& transport, ShowClock& clock, int64_t 
 int32_t sectionAt(double showTime) {
     // The same float comparison as the timeline's, so both agree at the boundaries.
     int32_t section = 0;
-    for (float start : progressionTimes) {
+    for (float start : builtInTimeline.sections) {
         if (float(showTime) > start) ++section;
     }
     return section;
@@ -65,7 +65,7 @@ int32_t sectionAt(double showTime) {
 
 double sectionStartAt(double showTime) {
     const int32_t section = sectionAt(showTime);
-    return section == 0 ? 0.0 : double(progressionTimes[section - 1]);
+    return section == 0 ? 0.0 : double(builtInTimeline.sections[section - 1]);
 }
 
 TransportStep seekTransport(Transport& transport, ShowClock& clock, int64_t counter,

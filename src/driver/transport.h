@@ -69,7 +69,7 @@ double sectionStartAt(double showTime);
 int32_t sectionAt(double showTime);
 
 // The latest time a seek or a loop mark goes to: the end of the closing picture.
-constexpr double latestStudioTime = double(endOfShow) + closingHold;
+constexpr double latestStudioTime = double(builtInTimeline.end) + builtInTimeline.hold;
 
 // Moves the clock to `target`, clamped to 0..latestStudioTime, so that it reads exactly the
 // returned time at `counter`; while paused the clock stays paused at it. In playback, a seek to the

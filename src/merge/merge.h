@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "merge/row_files.h"
+#include "merge/rest_rows.h"
 #include "merge/show_check.h"
 #include "merge/takes.h"
 

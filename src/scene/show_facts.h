@@ -1,9 +1,11 @@
 // The facts of the show that every part of the system and the demo generator must agree on:
-// the window, the slot table, the camera's start values and the timeline. There is no
-// configuration file, option or environment variable: the build decides the set-up per program.
+// the window, the slot table and the camera's start values. The timeline has a file of its own
+// (scene/timeline.h); nothing else here is set by a file, an option or the environment.
 #pragma once
 
 #include <cstdint>
+
+#include "scene/timeline.h"
 
 constexpr int32_t windowWidth = 1280;
 constexpr int32_t windowHeight = 720;
@@ -35,11 +37,5 @@ constexpr float eyeOffset = 20.0f;  // ox, oy and oz: never changed
 constexpr float startRa = -44.0f;
 constexpr float startRb = -58.0f;
 
-// Show timeline, in seconds on the show clock: the title fades in, then each of the four
-// figures' sections starts at its progression time, and the show ends.
-constexpr float fadeStart = 11.0f;
-constexpr float fadeRate = 0.33333334f;
-constexpr float progressionTimes[4] = {20.0f, 40.0f, 59.0f, 78.5f};
-constexpr float endOfShow = 87.0f;
-constexpr double closingHold = 2.0;
+// The slot whose background is the closing picture.
 constexpr int32_t closingSlot = 5;

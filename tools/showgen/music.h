@@ -12,11 +12,11 @@ constexpr double beatSeconds = 60.0 / musicTempo;
 
 // Seconds at which the sections start: the title, the four figures, and the ending.
 constexpr double sectionStarts[6] = {0.0,
-                                     double(progressionTimes[0]),
-                                     double(progressionTimes[1]),
-                                     double(progressionTimes[2]),
-                                     double(progressionTimes[3]),
-                                     double(endOfShow)};
+                                     double(builtInTimeline.sections[0]),
+                                     double(builtInTimeline.sections[1]),
+                                     double(builtInTimeline.sections[2]),
+                                     double(builtInTimeline.sections[3]),
+                                     double(builtInTimeline.end)};
 constexpr double musicSeconds = 92.0;
 
 // Interleaved 16-bit stereo at 44.1 kHz, peaking about 1 dB below full scale.

@@ -1,0 +1,209 @@
+#include "scene/timeline.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+// Where each setting came from, for messages about settings that disagree.
+struct Origins {
+    int fade = 0, sections = 0, end = 0;  // line numbers; 0: built in
+};
+
+std::string secondsText(float seconds) {
+    // The shortest text that reads back as the same float.
+    char text[32];
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, double(seconds));
+        if (std::strtof(text, nullptr) == seconds) break;
+    }
+    return text;
+}
+
+std::string where(const std::string& name, int line) {
+    return name + ":" + std::to_string(line) + ": ";
+}
+
+std::string origin(int line) {
+    return line == 0 ? " (built in)" : " (line " + std::to_string(line) + ")";
+}
+
+// Splits a line into its words, the comment cut off.
+std::vector<std::string> wordsOf(const std::string& line) {
+    const std::string text = line.substr(0, line.find('#'));
+    std::istringstream stream(text);
+    std::vector<std::string> words;
+    for (std::string word; stream >> word;) words.push_back(word);
+    return words;
+}
+
+bool parseSeconds(const std::string& word, float& seconds) {
+    errno = 0;
+    char* after = nullptr;
+    const float value = std::strtof(word.c_str(), &after);
+    if (after == word.c_str() || *after != '\0' || errno == ERANGE || !std::isfinite(value))
+        return false;
+    seconds = value;
+    return true;
+}
+
+// The settings together: each time after the one before it.
+bool checkOrder(const Timeline& t, const Origins& from, const std::string& name,
+                std::string& error) {
+    const auto fail = [&](int line, const std::string& what) {
+        error = (line == 0 ? name + ": " : where(name, line)) + what;
+        return false;
+    };
+    const int endLine = from.end;
+    if (!(t.fadeStart >= 0.0f)) return fail(from.fade, "the fade can't start before 0 s");
+    if (!(t.fadeEnd > t.fadeStart))
+        return fail(from.fade, "the fade must end after it starts (" + secondsText(t.fadeStart) +
+                                   " s, then " + secondsText(t.fadeEnd) + " s)");
+    if (!(t.sections[0] >= 0.0f)) return fail(from.sections, "a section can't start before 0 s");
+    for (int i = 1; i < 4; ++i) {
+        if (!(t.sections[i] > t.sections[i - 1]))
+            return fail(from.sections, "section " + std::to_string(i + 1) + " (" +
+                                           secondsText(t.sections[i]) +
+                                           " s) must start after section " + std::to_string(i) +
+                                           " (" + secondsText(t.sections[i - 1]) + " s)");
+    }
+    if (!(t.end >= float(shortestShowEnd) && t.end <= float(longestShowEnd)))
+        return fail(endLine, "the end (" + secondsText(t.end) + " s) must lie between " +
+                                 secondsText(float(shortestShowEnd)) + " s and " +
+                                 secondsText(float(longestShowEnd)) + " s");
+    if (!(t.sections[3] < t.end)) {
+        const int line = from.end > from.sections ? from.end : from.sections;
+        return fail(line, "the last section (" + secondsText(t.sections[3]) + " s" +
+                              origin(from.sections) + ") must start before the end (" +
+                              secondsText(t.end) + " s" + origin(from.end) + ")");
+    }
+    if (!(t.fadeEnd <= t.end)) {
+        const int line = from.end > from.fade ? from.end : from.fade;
+        return fail(line, "the fade (to " + secondsText(t.fadeEnd) + " s" + origin(from.fade) +
+                              ") must end by the end (" + secondsText(t.end) + " s" +
+                              origin(from.end) + ")");
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parseTimeline(const std::string& text, const std::string& name, Timeline& timeline,
+                   std::string& error) {
+    Timeline read = builtInTimeline;
+    Origins from;
+    std::istringstream stream(text);
+    int number = 0;
+    for (std::string line; std::getline(stream, line);) {
+        ++number;
+        const std::vector<std::string> words = wordsOf(line);
+        if (words.empty()) continue;
+        const std::string& setting = words[0];
+        size_t wanted = 0;
+        int* seen = nullptr;
+        if (setting == "fade") {
+            wanted = 2, seen = &from.fade;
+        } else if (setting == "sections") {
+            wanted = 4, seen = &from.sections;
+        } else if (setting == "end") {
+            wanted = 1, seen = &from.end;
+        } else {
+            error = where(name, number) + "unknown setting \"" + setting +
+                    "\" (the settings are fade, sections and end)";
+            return false;
+        }
+        if (*seen != 0) {
+            error = where(name, number) + setting + " is set twice (first on line " +
+                    std::to_string(*seen) + ")";
+            return false;
+        }
+        if (words.size() - 1 != wanted) {
+            error = where(name, number) + setting + " takes " + std::to_string(wanted) +
+                    (wanted == 1 ? " time" : " times") + " in seconds, not " +
+                    std::to_string(words.size() - 1);
+            return false;
+        }
+        float values[4];
+        for (size_t i = 0; i < wanted; ++i) {
+            if (!parseSeconds(words[i + 1], values[i])) {
+                error = where(name, number) + "\"" + words[i + 1] + "\" is not a time in seconds";
+                return false;
+            }
+        }
+        *seen = number;
+        if (setting == "fade") {
+            read.fadeStart = values[0];
+            read.fadeEnd = values[1];
+        } else if (setting == "sections") {
+            for (int i = 0; i < 4; ++i) read.sections[i] = values[i];
+        } else {
+            read.end = values[0];
+        }
+    }
+    if (!checkOrder(read, from, name, error)) return false;
+    // The built-in rate is the one the show has always used; any other fade gets its own.
+    read.fadeRate =
+        read.fadeStart == builtInTimeline.fadeStart && read.fadeEnd == builtInTimeline.fadeEnd
+            ? builtInTimeline.fadeRate
+            : float(1.0 / (double(read.fadeEnd) - double(read.fadeStart)));
+    timeline = read;
+    return true;
+}
+
+bool readTimeline(const std::string& folder, Timeline& timeline, std::string& error) {
+    const std::string path =
+        folder.empty() || folder == "." ? timelineFileName : folder + "/" + timelineFileName;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        if (errno == ENOENT) {
+            timeline = builtInTimeline;
+            return true;
+        }
+        error = path + ": can't be read: " + std::strerror(errno);
+        return false;
+    }
+    std::string text;
+    char buffer[4096];
+    size_t got;
+    // A timeline is a few lines; anything far longer is no timeline.
+    constexpr size_t longest = 1 << 20;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() <= longest)
+        text.append(buffer, got);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        error = path + ": can't be read";
+        return false;
+    }
+    if (text.size() > longest) {
+        error = path + ": too long for a timeline (more than 1 MiB)";
+        return false;
+    }
+    if (text.find('\0') != std::string::npos) {
+        error = path + ": is not a text file";
+        return false;
+    }
+    return parseTimeline(text, path, timeline, error);
+}
+
+std::string formatTimeline(const Timeline& timeline, const std::string& comment) {
+    std::string text = comment;
+    text += "fade " + secondsText(timeline.fadeStart) + " " + secondsText(timeline.fadeEnd) + "\n";
+    text += "sections";
+    for (float section : timeline.sections) text += " " + secondsText(section);
+    text += "\nend " + secondsText(timeline.end) + "\n";
+    return text;
+}
+
+bool isBuiltInTimeline(const Timeline& timeline) {
+    const Timeline& b = builtInTimeline;
+    for (int i = 0; i < 4; ++i)
+        if (timeline.sections[i] != b.sections[i]) return false;
+    return timeline.fadeStart == b.fadeStart && timeline.fadeEnd == b.fadeEnd &&
+           timeline.fadeRate == b.fadeRate && timeline.end == b.end && timeline.hold == b.hold;
+}

@@ -15,7 +15,7 @@ LAYERS = {
     "deform": ["scene"],
     "render": ["scene"],
     "merge": ["scene", "files"],
-    "figure": ["scene", "files", "deform"],
+    "figure": ["scene", "files", "deform", "merge"],
     "driver": ["scene", "files", "platform", "deform", "render", "merge"],
     "capture": ["scene", "files", "platform", "video", "deform", "render", "driver", "merge"],
 }

@@ -10,6 +10,8 @@
 #include "figure/preview.h"
 #include "figure/script_rows.h"
 #include "figure/slot_folder.h"
+#include "merge/merge.h"
+#include "merge/rest_rows.h"
 
 int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
@@ -64,8 +66,43 @@ int main(int argc, char** argv) {
     writing.folder = options.folder;
     writing.background = options.backgroundPicture;
     writing.replace = options.replace;
-    if (!writeSlotFolder(writing, figure, error)) return fail(error);
-
+    // Everything is made ready before anything is renamed, so that the figure and the script
+    // go in one right after the other.
+    PreparedSlot prepared;
+    if (!prepareSlotFolder(writing, figure, prepared, error)) return fail(error);
+    // The rest pin comes from the mesh file as the show will read it.
+    RestPin pin;
+    SlotScript script;
+    const bool ready =
+        readRestPin(preparedMeshPath(prepared), pin, error) &&
+        (readSlotScript(options.folder, pin, figure.mesh.vertices.size(), script, error) ||
+         options.keepRows);  // a script left alone needs no reading
+    if (!ready) {
+        abandonSlotFolder(prepared);
+        return fail(error);
+    }
+    if (!commitSlotFolder(prepared, error)) return fail(error);
+    if (!script.path.empty() && !options.keepRows &&
+        !replaceScript(script.path, script.text, true, error)) {
+        // A figure whose script still names the old mesh's vertices would tear: the old
+        // figure goes back.
+        std::string restoreError;
+        if (!restoreSlotFolder(prepared, restoreError)) {
+            std::fprintf(stderr,
+                         "kelvaro-figure: %s; and the old figure could not be put back (%s): "
+                         "%s holds the new figure, whose slot's rows in %s name the old "
+                         "mesh's vertices\n",
+                         error.c_str(), restoreError.c_str(), options.folder.c_str(),
+                         script.path.c_str());
+            return 1;
+        }
+        if (!restoreError.empty())
+            std::fprintf(stderr, "kelvaro-figure: %s\n", restoreError.c_str());
+        const std::string back = prepared.keep.empty()
+                                     ? "the new " + options.folder + " is gone again"
+                                     : "the old figure is back in " + options.folder;
+        return fail(error + "; " + back + ", so that figure and script agree");
+    }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::fprintf(stderr,
@@ -79,7 +116,9 @@ int main(int argc, char** argv) {
                      ? "every pixel"
                      : ("all but " + std::to_string(figure.uncovered) + " pixels").c_str(),
                  figure.reach, seconds);
-    const std::string rows = oldRowsNote(options.folder, figure.mesh.vertices.size());
-    if (!rows.empty()) std::fprintf(stderr, "kelvaro-figure: %s\n", rows.c_str());
+    if (!script.path.empty()) {
+        std::fprintf(stderr, "kelvaro-figure: %s\n",
+                     slotScriptNote(script, options.keepRows, figure.mesh.vertices.size()).c_str());
+    }
     return 0;
 }

@@ -21,6 +21,9 @@ const char* const figureUsage =
     "  --background PIC  make bkg.png from this picture\n"
     "  --preview FILE    also write FILE (PNG): the figure with its mesh and bone regions\n"
     "  --replace         replace the figure FOLDER holds; the old files go to FOLDER~\n"
+    "  --keep-rows       leave the rows that the show's anim.txt has for FOLDER's slot as they\n"
+    "                    are (by default they are replaced by rows that show the new figure at\n"
+    "                    rest over their span, the old script kept as anim.txt~)\n"
     "  --help            show this and exit\n"
     "\n"
     "Exit status: 0 when the folder was written, 1 when the drawing gives no usable figure or\n"
@@ -129,6 +132,8 @@ bool parseFigureOptions(int argc, const char* const* argv, FigureOptions& option
             options.preview = text;
         } else if (arg == "--replace") {
             options.replace = true;
+        } else if (arg == "--keep-rows") {
+            options.keepRows = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;

@@ -15,6 +15,7 @@ struct FigureOptions {
     std::string backgroundPicture;
     std::string preview;
     bool replace = false;
+    bool keepRows = false;  // leave the script's rows for the slot as they are
     bool help = false;
 };
 

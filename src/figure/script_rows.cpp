@@ -1,34 +1,50 @@
 #include "figure/script_rows.h"
 
-#include <cstdio>
-#include <memory>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <vector>
 
 #include "figure/figure_options.h"
-#include "scene/keyframe_row.h"
 #include "scene/show_facts.h"
-#include "scene/text_lines.h"
 
-std::string oldRowsNote(const std::string& folder, size_t vertices) {
+bool readSlotScript(const std::string& folder, const RestPin& pin, size_t vertices,
+                    SlotScript& script, std::string& error) {
+    script = SlotScript{};
     const int slot = slotIndex(folder);
-    if (slot < 0) return "";
+    // Only the figure slots read a mesh; the others' rows name no vertex of it.
+    if (slot < 0 || sceneSlots[slot].boneCount == 0) return true;
     const size_t slash = folder.find_last_of('/');
-    const std::string show = slash == std::string::npos ? "." : folder.substr(0, slash);
-    const std::string script = show + "/" + keyframeFileName;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(script.c_str(), "r"),
-                                                         &std::fclose);
-    if (!file) return "";
-    size_t rows = 0, past = 0;
-    std::string line;
-    while (readTextLine(file.get(), line, true) == LineRead::line) {
-        Keyframe row;
-        if (!parseKeyframeRow(line, row) || row.scene != slot) continue;
-        ++rows;
-        if (row.vertex < 0 || size_t(row.vertex) >= vertices) ++past;
+    const std::string path = slash == std::string::npos
+                                 ? std::string(keyframeFileName)
+                                 : folder.substr(0, slash + 1) + keyframeFileName;
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 && errno == ENOENT) return true;
+    RowFile file;
+    if (!readRowFile(path, file, error)) return false;
+    for (const RowLine& line : file.rows) {
+        const int32_t vertex = line.row.vertex;
+        if (line.row.scene == slot && (vertex < 0 || size_t(vertex) >= vertices)) ++script.past;
     }
-    if (rows == 0) return "";
-    return script + " has " + std::to_string(rows) + " rows for slot " + std::to_string(slot) +
-           " (" + sceneSlots[slot].directory +
-           "): the new mesh numbers its vertices anew, so they now name other points; " +
-           std::to_string(past) + " of them name a vertex past the new " +
+    script.cleared = clearSlotRows(file.rows, slot, pin);
+    if (script.cleared.replaced == 0) return true;
+    script.path = path;
+    script.slot = slot;
+    for (const RowLine& line : file.rows) {
+        script.text += line.text;
+        script.text += '\n';
+    }
+    return true;
+}
+
+std::string slotScriptNote(const SlotScript& script, bool kept, size_t vertices) {
+    const std::string rows = script.path + ": " + describeClearedRows(script.cleared, script.slot);
+    if (!kept) {
+        return rows + ", were for the old figure: replaced by the new figure at rest; the old " +
+               "script is " + script.path + "~";
+    }
+    return rows + ", are kept as they were (--keep-rows): they name vertices of the old mesh, " +
+           "which the new one numbers anew, so they will drag other points; " +
+           std::to_string(script.past) + " of them name a vertex past the new " +
            std::to_string(vertices) + ", which kelvaro-merge --show drops";
 }

@@ -1,14 +1,15 @@
 #include "figure/slot_folder.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "figure/drawing.h"
-#include "files/atomic_file.h"
 
 namespace {
 
@@ -83,7 +84,8 @@ bool holdsFigure(const std::string& folder) {
            exists(folder + "/bone_00.png");
 }
 
-bool writeSlotFolder(const SlotWriting& writing, const FigureResult& figure, std::string& error) {
+bool prepareSlotFolder(const SlotWriting& writing, const FigureResult& figure,
+                       PreparedSlot& prepared, std::string& error) {
     if (holdsFigure(writing.folder) && !writing.replace) {
         error = writing.folder +
                 " already holds a figure: add --replace to replace it (the old "
@@ -91,14 +93,51 @@ bool writeSlotFolder(const SlotWriting& writing, const FigureResult& figure, std
                 writing.folder + "~)";
         return false;
     }
-    AtomicFolder folder;
-    if (!beginAtomicFolder(writing.folder, folder, error)) return false;
-    if (!writeFiles(writing, figure, folder.temporary, error)) {
-        abandonAtomicFolder(folder);
+    prepared = PreparedSlot{};
+    if (!beginAtomicFolder(writing.folder, prepared.folder, error)) return false;
+    if (!writeFiles(writing, figure, prepared.folder.temporary, error)) {
+        abandonAtomicFolder(prepared.folder);
         return false;
     }
-    const std::string keep = exists(writing.folder) ? writing.folder + "~" : std::string();
-    return commitAtomicFolder(folder, keep, error);
+    prepared.keep = exists(writing.folder) ? writing.folder + "~" : std::string();
+    return true;
+}
+
+std::string preparedMeshPath(const PreparedSlot& prepared) {
+    return prepared.folder.temporary + "/mesh.obj";
+}
+
+bool commitSlotFolder(PreparedSlot& prepared, std::string& error) {
+    return commitAtomicFolder(prepared.folder, prepared.keep, error);
+}
+
+void abandonSlotFolder(PreparedSlot& prepared) {
+    abandonAtomicFolder(prepared.folder);
+}
+
+bool restoreSlotFolder(const PreparedSlot& prepared, std::string& error) {
+    const std::string& path = prepared.folder.path;
+    std::error_code failure;
+    if (prepared.keep.empty()) {
+        std::filesystem::remove_all(path, failure);
+        if (failure) error = "can't remove the new " + path + ": " + failure.message();
+        return !failure;
+    }
+    // One step swaps them back, so the name never stands empty.
+    if (renameat2(AT_FDCWD, prepared.keep.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) != 0) {
+        error = "can't put " + prepared.keep + " back in place of " + path + ": " +
+                std::strerror(errno);
+        return false;
+    }
+    std::filesystem::remove_all(prepared.keep, failure);
+    // The old figure is back all the same; only the new one lingers.
+    if (failure) error = "the new figure is left in " + prepared.keep + ": " + failure.message();
+    return true;
+}
+
+bool writeSlotFolder(const SlotWriting& writing, const FigureResult& figure, std::string& error) {
+    PreparedSlot prepared;
+    return prepareSlotFolder(writing, figure, prepared, error) && commitSlotFolder(prepared, error);
 }
 
 std::vector<uint8_t> plainBackground(int width, int height) {

@@ -34,6 +34,14 @@ bool writeStdout(const std::string& text) {
 
 }  // namespace
 
+int32_t figureSlotNamed(const std::string& name) {
+    for (int32_t slot = 0; slot < sceneSlotCount; ++slot) {
+        if (sceneSlots[slot].boneCount == 0) continue;
+        if (name == sceneSlots[slot].directory || name == std::to_string(slot)) return slot;
+    }
+    return -1;
+}
+
 MergedScript mergeTakes(std::vector<RowLine>& script, std::vector<Take>& takes,
                         const ShowSize* show) {
     MergedScript merged;
@@ -111,6 +119,26 @@ int runMerge(const MergeOptions& options) {
     if (scriptExists && !readRowFile(options.script, script, error)) return fail(error);
     tellSkipped(options.script, script);
 
+    ClearedRows cleared;
+    const bool clearing = options.clearSlot >= 0;
+    if (clearing) {
+        const int32_t slot = options.clearSlot;
+        const std::string mesh =
+            options.showFolder + "/" + sceneSlots[slot].directory + "/mesh.obj";
+        RestPin pin;
+        if (!readRestPin(mesh, pin, error)) {
+            return fail("can't clear slot " + std::to_string(slot) + " (" +
+                        sceneSlots[slot].directory + "): " + error);
+        }
+        cleared = clearSlotRows(script.rows, slot, pin);
+        if (cleared.replaced == 0) {
+            std::fprintf(stderr, "kelvaro-merge: %s has no rows of slot %d (%s) to clear%s\n",
+                         options.script.c_str(), slot, sceneSlots[slot].directory,
+                         options.takeFiles.empty() ? "; it is left as it was" : "");
+            if (options.takeFiles.empty()) return 0;
+        }
+    }
+
     std::vector<Take> takes;
     for (const std::string& path : options.takeFiles) {
         RowFile file;
@@ -141,6 +169,16 @@ int runMerge(const MergeOptions& options) {
             return fail(std::string("can't write standard output: ") + std::strerror(errno));
     } else if (!replaceScript(target, text, inPlace && scriptExists, error)) {
         return fail(error);
+    }
+    if (clearing && cleared.replaced > 0) {
+        const std::string where = target == "-" ? std::string()
+                                  : inPlace     ? "; the old script is " + options.script + "~"
+                                                : "; " + options.script + " is left as it was";
+        std::fprintf(stderr,
+                     "kelvaro-merge: %s: %s, were cleared: the figure at rest over their "
+                     "span%s\n",
+                     options.script.c_str(),
+                     describeClearedRows(cleared, options.clearSlot).c_str(), where.c_str());
     }
     std::fprintf(stderr, "kelvaro-merge: %zu takes (%zu rows) merged; %s holds %zu rows\n",
                  merged.takeCount, merged.takeRows, target == "-" ? "the script" : target.c_str(),

@@ -3,11 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "merge/row_files.h"
 #include "merge/rest_rows.h"
+#include "merge/row_files.h"
 #include "merge/show_check.h"
 #include "merge/takes.h"
 
@@ -18,7 +19,12 @@ struct MergeOptions {
     std::string showFolder;              // empty: no check of slots and vertices
     double rowsPerSecond = 0.0;          // at most this many rows a second in a take; 0: all
     bool newScript = false;              // a missing script is an empty one
+    int32_t clearSlot = -1;  // a figure slot whose rows give way to its figure at rest; needs
+                             // showFolder, and then no take is needed
 };
+
+// The figure slot named by its number (1 to 4) or its folder's name, or -1.
+int32_t figureSlotNamed(const std::string& name);
 
 // Returns the exit status: 0 when the script was written, 1 when the input or the writing
 // failed, in which case nothing was written. Diagnostics go to stderr.

@@ -43,6 +43,8 @@ public:
     // Reads the frame back and queues it for encoding when it is in the span, then steps the
     // clock.
     void swapBuffers() override;
+    // No one to answer a box: the text goes to stderr alone.
+    void showErrorBox(const char* text) override;
     // Frames before the span are only worked out; every frame's solve sees the show's window.
     FramePlan planFrame() override { return FramePlan{frame_ >= span_.firstFrame, true}; }
 

@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "scene/show_facts.h"
-
 namespace {
 
 // Far past the end of any run, and far inside an int64_t.
@@ -29,22 +27,23 @@ double frameShowSeconds(int64_t frame, int fps) {
     return double(frameTicks(frame, fps)) / (double(fps) * double(FRAME_TICKS));
 }
 
-int64_t wholeRunFrames(int fps) {
+int64_t wholeRunFrames(int fps, const Timeline& timeline) {
     // The same arithmetic as the frame loop's: the show time of a frame is rounded to float
     // before the test against the end, the hold is measured in doubles from a float start.
     int64_t ended = 0;
-    while (!(float(frameShowSeconds(ended, fps)) > builtInTimeline.end)) ++ended;
+    while (!(float(frameShowSeconds(ended, fps)) > timeline.end)) ++ended;
     // The closing picture is presented in frame `ended`; the hold starts on the next one.
     const int64_t holdStart = ended + 1;
     const double holdStartSeconds = double(float(frameShowSeconds(holdStart, fps)));
     int64_t frame = holdStart;
-    while (frameShowSeconds(frame, fps) - holdStartSeconds < builtInTimeline.hold) ++frame;
+    while (frameShowSeconds(frame, fps) - holdStartSeconds < timeline.hold) ++frame;
     return frame;
 }
 
-bool captureSpan(const CaptureOptions& options, CaptureSpan& span, std::string& error) {
+bool captureSpan(const CaptureOptions& options, const Timeline& timeline, CaptureSpan& span,
+                 std::string& error) {
     const int fps = options.framesPerSecond;
-    const int64_t whole = wholeRunFrames(fps);
+    const int64_t whole = wholeRunFrames(fps, timeline);
     span.firstFrame = frameAtOrAfter(options.fromSeconds, fps);
     span.endFrame = whole;
     if (options.toSeconds >= 0.0 && frameAtOrAfter(options.toSeconds, fps) < whole)

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "capture/capture_options.h"
+#include "scene/timeline.h"
 
 // Frame n of a run stands for show time n / fps, where it starts in the file and the sound, but
 // samples the show at n / fps + 0.1 ms: a row of the script plays only strictly between its own
@@ -25,10 +26,11 @@ int64_t frameTicks(int64_t frame, int fps);
 // The show time that frame `frame` samples, as the frame loop computes it from the clock.
 double frameShowSeconds(int64_t frame, int fps);
 
-// Frames of a whole run at `fps`: up to the first frame past the end of the show, whose closing
-// picture is then held for the closing time, one frame per step of the clock.
-int64_t wholeRunFrames(int fps);
+// Frames of a whole run of `timeline` at `fps`: up to the first frame past the end of the show,
+// whose closing picture is then held for the closing time, one frame per step of the clock.
+int64_t wholeRunFrames(int fps, const Timeline& timeline);
 
 // The span of the options' --from and --to, cut at the end of the run. False with the reason
 // when no frame is left.
-bool captureSpan(const CaptureOptions& options, CaptureSpan& span, std::string& error);
+bool captureSpan(const CaptureOptions& options, const Timeline& timeline, CaptureSpan& span,
+                 std::string& error);

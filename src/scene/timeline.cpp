@@ -97,7 +97,10 @@ bool parseTimeline(const std::string& text, const std::string& name, Timeline& t
                    std::string& error) {
     Timeline read = builtInTimeline;
     Origins from;
-    std::istringstream stream(text);
+    // An editor's byte order mark is no part of the first setting's name.
+    const std::string bom = "\xEF\xBB\xBF";
+    std::istringstream stream(text.compare(0, bom.size(), bom) == 0 ? text.substr(bom.size())
+                                                                    : text);
     int number = 0;
     for (std::string line; std::getline(stream, line);) {
         ++number;
@@ -168,16 +171,20 @@ bool readTimeline(const std::string& folder, Timeline& timeline, std::string& er
         return false;
     }
     std::string text;
+    errno = 0;
     char buffer[4096];
     size_t got;
     // A timeline is a few lines; anything far longer is no timeline.
     constexpr size_t longest = 1 << 20;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() <= longest)
         text.append(buffer, got);
+    // A folder of that name opens but can't be read: errno tells why.
     const bool failed = std::ferror(file) != 0;
+    const int readError = errno;
     std::fclose(file);
     if (failed) {
-        error = path + ": can't be read";
+        error = path + ": can't be read" +
+                (readError != 0 ? std::string(": ") + std::strerror(readError) : std::string());
         return false;
     }
     if (text.size() > longest) {

@@ -112,9 +112,10 @@ TEST(CaptureSpan, SpansCountFramesOfTheRunAndEndWithTheClosingHold) {
     // A whole run: the first frame past 87 s presents the closing picture, then two seconds of
     // clock steps hold it. A frame samples its time and a tenth of a millisecond, so the frame
     // of 87.0 s is already past the end.
-    EXPECT_EQ(wholeRunFrames(10), 870 + 1 + 20);
-    EXPECT_EQ(wholeRunFrames(60), 5220 + 1 + 121);  // the hold's start, a float, lies a hair late
-    EXPECT_EQ(wholeRunFrames(30), 2610 + 1 + 60);
+    EXPECT_EQ(wholeRunFrames(10, builtInTimeline), 870 + 1 + 20);
+    // the hold's start, a float, lies a hair late
+    EXPECT_EQ(wholeRunFrames(60, builtInTimeline), 5220 + 1 + 121);
+    EXPECT_EQ(wholeRunFrames(30, builtInTimeline), 2610 + 1 + 60);
 
     struct Case {
         int fps;
@@ -142,7 +143,7 @@ TEST(CaptureSpan, SpansCountFramesOfTheRunAndEndWithTheClosingHold) {
         options.toSeconds = c.to;
         CaptureSpan span;
         std::string error;
-        ASSERT_EQ(captureSpan(options, span, error), c.ok) << error;
+        ASSERT_EQ(captureSpan(options, builtInTimeline, span, error), c.ok) << error;
         if (!c.ok) {
             EXPECT_NE(error.find("no frame"), std::string::npos) << error;
             continue;

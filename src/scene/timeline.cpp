@@ -16,12 +16,14 @@ struct Origins {
 };
 
 std::string secondsText(float seconds) {
-    // The shortest text that reads back as the same float.
-    char text[32];
-    for (int digits = 1; digits <= 9; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, double(seconds));
-        if (std::strtof(text, nullptr) == seconds) break;
+    // The fewest decimals that read back as the same float: "30", not the "3e+01" that the
+    // fewest significant digits would give; nine significant digits where no decimals do.
+    char text[64];
+    for (int decimals = 0; decimals <= 9; ++decimals) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, double(seconds));
+        if (std::strtof(text, nullptr) == seconds) return text;
     }
+    std::snprintf(text, sizeof text, "%.9g", double(seconds));
     return text;
 }
 
@@ -30,7 +32,7 @@ std::string where(const std::string& name, int line) {
 }
 
 std::string origin(int line) {
-    return line == 0 ? " (built in)" : " (line " + std::to_string(line) + ")";
+    return line == 0 ? ", built in" : ", line " + std::to_string(line);
 }
 
 // Splits a line into its words, the comment cut off.

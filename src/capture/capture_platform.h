@@ -51,7 +51,7 @@ public:
     // Counts frames (see frameTicks). Start-up reads the start before the first frame: time 0,
     // where the video's sound begins.
     int64_t readPerformanceCounter() override {
-        return frameAtPump_ < 0 ? 0 : frameTicks(frame_, options_.framesPerSecond);
+        return frameAtPump_ < 0 ? 0 : frameTicks(frame_, options_.framesPerSecond, span_.lateness);
     }
     double readPerformanceFrequency() override {
         return double(options_.framesPerSecond) * double(FRAME_TICKS);

@@ -27,10 +27,13 @@ constexpr int scriptRows = MAX_KEYFRAMES;
 constexpr int takeCount = 10;
 constexpr int rowsPerTake = 200;
 
+// The demo show's times, those of a show folder without timeline.txt.
+const Timeline& timeline = builtInTimeline;
+
 // The show's slots by the time of the row, as a script that follows the sections has them.
 int32_t slotAt(double time) {
     int32_t slot = 1;
-    for (float start : builtInTimeline.sections) {
+    for (float start : timeline.sections) {
         if (time > double(start)) ++slot;
     }
     return slot > 4 ? 4 : slot;
@@ -125,7 +128,7 @@ void BM_TimelineStrip(benchmark::State& state) {
     openGl();
     const int rows = int(state.range(0));
     static StripTicks ticks;
-    clearStripTicks(ticks);
+    clearStripTicks(ticks, timeline);
     for (int i = 0; i < rows; ++i) {
         const float time = 0.5f + 86.0f * float(i) / float(rows);
         addStripTick(ticks, time, i % 50 == 0 ? StripTick::ScriptRowReplaced : StripTick::ScriptRow,
@@ -139,7 +142,7 @@ void BM_TimelineStrip(benchmark::State& state) {
     glViewport(0, 0, windowWidth, windowHeight);
     glFinish();
     for (auto _ : state) {
-        drawTimelineStrip(ticks, marks, windowWidth, windowHeight);
+        drawTimelineStrip(ticks, marks, timeline, windowWidth, windowHeight);
         glFinish();
     }
     state.counters["rows"] = double(rows);

@@ -42,9 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(isVideoFileName(options.outputPath));
 
     CaptureSpan span;
-    if (captureSpan(options, span, error)) {
+    if (captureSpan(options, builtInTimeline, span, error)) {
         FUZZ_CHECK(span.firstFrame >= 0 && span.firstFrame < span.endFrame);
-        FUZZ_CHECK(span.endFrame <= wholeRunFrames(options.framesPerSecond));
+        FUZZ_CHECK(span.endFrame <= wholeRunFrames(options.framesPerSecond, builtInTimeline));
     } else {
         FUZZ_CHECK(!error.empty());
     }

@@ -71,8 +71,19 @@ int main(int argc, char** argv) {
         std::fputs(captureUsage(), stdout);
         return 0;
     }
+    if (command == CaptureCommand::Bad) {
+        std::fprintf(stderr, "kelvaro-capture: %s\nTry 'kelvaro-capture --help'.\n", error.c_str());
+        return 2;
+    }
+    // The run's length is the timeline's, so the span can only be told once it is read; a bad
+    // one ends the capture before anything is written.
+    Timeline timeline = builtInTimeline;
+    if (!readTimeline(".", timeline, error)) {
+        std::fprintf(stderr, "kelvaro-capture: %s\n", error.c_str());
+        return 1;
+    }
     CaptureSpan span;
-    if (command == CaptureCommand::Bad || !captureSpan(options, span, error)) {
+    if (!captureSpan(options, timeline, span, error)) {
         std::fprintf(stderr, "kelvaro-capture: %s\nTry 'kelvaro-capture --help'.\n", error.c_str());
         return 2;
     }

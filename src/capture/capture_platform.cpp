@@ -1,6 +1,7 @@
 #include "capture/capture_platform.h"
 
 #include <chrono>
+#include <cstdio>
 
 #include "video/box_filter.h"
 
@@ -87,6 +88,10 @@ void CapturePlatform::captureFrame() {
         times_.filter += secondsSince(start);
     }
     encoder_.submit();
+}
+
+void CapturePlatform::showErrorBox(const char* text) {
+    std::fprintf(stderr, "kelvaro-capture: %s\n", text);
 }
 
 void CapturePlatform::swapBuffers() {

@@ -43,13 +43,15 @@ public:
     // Reads the frame back and queues it for encoding when it is in the span, then steps the
     // clock.
     void swapBuffers() override;
+    // No one to answer a box: the text goes to stderr alone.
+    void showErrorBox(const char* text) override;
     // Frames before the span are only worked out; every frame's solve sees the show's window.
     FramePlan planFrame() override { return FramePlan{frame_ >= span_.firstFrame, true}; }
 
     // Counts frames (see frameTicks). Start-up reads the start before the first frame: time 0,
     // where the video's sound begins.
     int64_t readPerformanceCounter() override {
-        return frameAtPump_ < 0 ? 0 : frameTicks(frame_, options_.framesPerSecond);
+        return frameAtPump_ < 0 ? 0 : frameTicks(frame_, options_.framesPerSecond, span_.lateness);
     }
     double readPerformanceFrequency() override {
         return double(options_.framesPerSecond) * double(FRAME_TICKS);

@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "scene/show_facts.h"
-
 namespace {
 
 // Far past the end of any run, and far inside an int64_t.
@@ -20,31 +18,43 @@ int64_t frameAtOrAfter(double seconds, int fps) {
 
 }  // namespace
 
-int64_t frameTicks(int64_t frame, int fps) {
+int sampleLateness(const Timeline& timeline) {
+    // The frame loop rounds the clock to float: past the run's end a float's step is widest.
+    const float last = float(runLength(timeline));
+    const double step = double(std::nextafter(last, 2.0f * last)) - double(last);
+    int lateness = 1;
+    while (double(lateness) * 1e-4 < 2.0 * step) ++lateness;
+    return lateness;
+}
+
+int64_t frameTicks(int64_t frame, int fps, int lateness) {
     // A tenth of a millisecond is fps ticks.
-    return frame * FRAME_TICKS + fps;
+    return frame * FRAME_TICKS + int64_t(fps) * lateness;
 }
 
-double frameShowSeconds(int64_t frame, int fps) {
-    return double(frameTicks(frame, fps)) / (double(fps) * double(FRAME_TICKS));
+double frameShowSeconds(int64_t frame, int fps, int lateness) {
+    return double(frameTicks(frame, fps, lateness)) / (double(fps) * double(FRAME_TICKS));
 }
 
-int64_t wholeRunFrames(int fps) {
+int64_t wholeRunFrames(int fps, const Timeline& timeline) {
     // The same arithmetic as the frame loop's: the show time of a frame is rounded to float
     // before the test against the end, the hold is measured in doubles from a float start.
+    const int lateness = sampleLateness(timeline);
     int64_t ended = 0;
-    while (!(float(frameShowSeconds(ended, fps)) > builtInTimeline.end)) ++ended;
+    while (!(float(frameShowSeconds(ended, fps, lateness)) > timeline.end)) ++ended;
     // The closing picture is presented in frame `ended`; the hold starts on the next one.
     const int64_t holdStart = ended + 1;
-    const double holdStartSeconds = double(float(frameShowSeconds(holdStart, fps)));
+    const double holdStartSeconds = double(float(frameShowSeconds(holdStart, fps, lateness)));
     int64_t frame = holdStart;
-    while (frameShowSeconds(frame, fps) - holdStartSeconds < builtInTimeline.hold) ++frame;
+    while (frameShowSeconds(frame, fps, lateness) - holdStartSeconds < timeline.hold) ++frame;
     return frame;
 }
 
-bool captureSpan(const CaptureOptions& options, CaptureSpan& span, std::string& error) {
+bool captureSpan(const CaptureOptions& options, const Timeline& timeline, CaptureSpan& span,
+                 std::string& error) {
     const int fps = options.framesPerSecond;
-    const int64_t whole = wholeRunFrames(fps);
+    const int64_t whole = wholeRunFrames(fps, timeline);
+    span.lateness = sampleLateness(timeline);
     span.firstFrame = frameAtOrAfter(options.fromSeconds, fps);
     span.endFrame = whole;
     if (options.toSeconds >= 0.0 && frameAtOrAfter(options.toSeconds, fps) < whole)

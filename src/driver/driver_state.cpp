@@ -19,6 +19,8 @@ void initDriverState(DriverState& state, bool showMode) {
     state.clock = ShowClock{0, 1.0, 0.0};
     state.pickDepth = 0.0;
     state.studio = Studio{};
+    state.timeline = builtInTimeline;
+    state.platformStarted = false;
     // The heads-up display starts off: until a studio key is pressed the authoring tool draws
     // exactly the plain tool's frames.
     state.studio.enabled = !showMode;

@@ -34,6 +34,9 @@ struct DriverState {
     std::FILE* console = stdout;  // where the console lines go; start-up leaves it as it is
     Studio studio;                // the authoring tool's transport, heads-up line and preview
     SolveWorkers solveWorkers;    // the solve's threads and lists, for the whole run
+    Timeline timeline = builtInTimeline;  // the show folder's, read first at start-up
+    // Start-up went past the timeline: shutDown has a window and music to end.
+    bool platformStarted = false;
 };
 
 // Fills `state` with the start values of a run in the given set-up (scenes empty, no rows).

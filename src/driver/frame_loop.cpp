@@ -17,11 +17,11 @@ double readShowClock(Platform& platform, ShowClock& clock) {
 
 namespace {
 
-// In the authoring set-up the slots follow the music's sections; each test sees the result of
+// In the authoring set-up the slots follow the timeline's sections; each test sees the result of
 // the one before, so one late frame can move on several slots.
 void followTimeline(DriverState& state) {
     for (int32_t slot = 0; slot < 4; ++slot) {
-        if (state.showTime > builtInTimeline.sections[slot] && state.currentScene == slot) {
+        if (state.showTime > state.timeline.sections[slot] && state.currentScene == slot) {
             state.currentScene = slot + 1;
         }
     }
@@ -50,14 +50,14 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
     } else {
         if (plan.draw) {
             drawBackground(state.scenes[state.currentScene].backgroundTexture,
-                           fadeBrightness(builtInTimeline, state.showTime), windowWidth,
+                           fadeBrightness(state.timeline, state.showTime), windowWidth,
                            windowHeight);
         }
         bool closingPicture = false;
         if (state.playback) {
             // The studio's preview of the script shows the closing picture as the show does,
             // but never closes the tool.
-            if (state.showTime > builtInTimeline.end) {
+            if (state.showTime > state.timeline.end) {
                 if (!state.studio.preview) return FrameOutcome::ShowEnded;
                 closingPicture = true;
             }
@@ -112,7 +112,7 @@ void runClosingSequence(Platform& platform, DriverState& state) {
     drawBackground(state.scenes[closingSlot].backgroundTexture, 1.0f, windowWidth, windowHeight);
     presentFrame(platform);
     const float holdStart = float(readShowClock(platform, state.clock));
-    while (readShowClock(platform, state.clock) - double(holdStart) < builtInTimeline.hold) {
+    while (readShowClock(platform, state.clock) - double(holdStart) < state.timeline.hold) {
         platform.sleepMilliseconds(1);
     }
 }

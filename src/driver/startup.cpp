@@ -1,6 +1,7 @@
 #include "driver/startup.h"
 
 #include <cstdio>
+#include <string>
 
 #include "driver/frame_loop.h"
 #include "driver/keyframes.h"
@@ -12,6 +13,13 @@ StartupSteps realStartupSteps() {
 
 bool startUp(Platform& platform, DriverState& state, bool showMode, const StartupSteps& steps) {
     initDriverState(state, showMode);
+    // Every time of the run depends on it, so a bad one stops the run before it starts.
+    std::string error;
+    if (!readTimeline(".", state.timeline, error)) {
+        platform.showErrorBox(error.c_str());
+        return false;
+    }
+    state.platformStarted = true;
     if (showMode) {
         state.keyframeCount = steps.readKeyframes(keyframeFileName, state.keyframes);
         std::fprintf(state.console, "%d\n", state.keyframeCount);
@@ -43,6 +51,7 @@ bool startUp(Platform& platform, DriverState& state, bool showMode, const Startu
 }
 
 void shutDown(Platform& platform, DriverState& state) {
+    if (!state.platformStarted) return;
     platform.musicFree();
     platform.killGlWindow();
     for (int32_t slot = sceneSlotCount - 1; slot >= 0; --slot) state.scenes[slot] = Scene{};

@@ -17,11 +17,13 @@ struct StartupSteps {
 
 StartupSteps realStartupSteps();
 
-// Everything up to the first frame. False when the window could not be made or the music
-// can't play; the run then ends with exit code 1.
+// Everything up to the first frame, the show folder's timeline.txt read before anything else.
+// False when the timeline is bad (after an error box, with nothing else started), the window
+// could not be made or the music can't play; the run then ends with exit code 1.
 bool startUp(Platform& platform, DriverState& state, bool showMode, const StartupSteps& steps);
 
-// Frees the music, closes the window and destroys the scenes, last slot first.
+// Frees the music, closes the window and destroys the scenes, last slot first; nothing when
+// start-up stopped at the timeline, before any of them.
 void shutDown(Platform& platform, DriverState& state);
 
 // The whole run of one set-up on the given platform; returns the process exit code. After the

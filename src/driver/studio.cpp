@@ -40,7 +40,7 @@ ShowSize loadedShowSize(const DriverState& state) {
 void putSlotInStep(DriverState& state, double showTime) {
     int32_t slot = state.currentScene;
     if (!state.playback) {
-        slot = sectionAt(showTime);
+        slot = sectionAt(state.timeline, showTime);
     } else if (state.studio.preview) {
         slot = scriptSlotAt(state, showTime);
     }
@@ -166,7 +166,7 @@ void layOutStrip(DriverState& state) {
         stands[size_t(source.take + 1)][size_t(source.row)] = true;
     }
     StripTicks& ticks = studio.strip;
-    clearStripTicks(ticks);
+    clearStripTicks(ticks, state.timeline);
     for (size_t r = 0; r < script.rows.size(); ++r) {
         const Keyframe& row = script.rows[r].row;
         addStripTick(ticks, row.time,
@@ -224,7 +224,8 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
 
     const KeyPresses presses = detectPresses(studio.keys, input);
     const Transport before = studio.transport;
-    TransportStep step = runTransport(studio.transport, presses, state.clock, counter);
+    TransportStep step =
+        runTransport(studio.transport, state.timeline, presses, state.clock, counter);
     carryOutOnMusic(platform, studio.transport, step);
     tellTransport(before, studio.transport, step);
     if (step.reposition) afterTimeJump(state, step.showTime);
@@ -235,7 +236,8 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     if (studio.headsUp && leftClicked && input.mouseRight == 0 && stripContains(box, mx, my)) {
         // The button, if still down, drags nothing until it is up again.
         studio.stripClick = button;
-        step = seekTransport(studio.transport, state.clock, counter, stripTimeAt(box, mx));
+        step = seekTransport(studio.transport, state.timeline, state.clock, counter,
+                             stripTimeAt(box, state.timeline, mx));
         carryOutOnMusic(platform, studio.transport, step);
         tellTransport(studio.transport, studio.transport, step);
         afterTimeJump(state, step.showTime);
@@ -257,7 +259,7 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     }
     // A press in the preview punches in, but not over the closing picture, where nothing moves.
     if (inPreview && studio.preview && !studio.punching && buttonWentDown && !studio.stripClick &&
-        !(step.showTime > double(builtInTimeline.end))) {
+        !(step.showTime > double(state.timeline.end))) {
         startPunch(state, step.showTime);
     }
     if (studio.headsUp && studio.stripStale) layOutStrip(state);
@@ -311,7 +313,7 @@ void drawStudioHeadsUp(const DriverState& state) {
             marks.loop = StripLoop::Active;
             break;
     }
-    drawTimelineStrip(studio.strip, marks, windowWidth, windowHeight);
+    drawTimelineStrip(studio.strip, marks, state.timeline, windowWidth, windowHeight);
 }
 
 void finishStudioFrame(Platform& platform, DriverState& state) {

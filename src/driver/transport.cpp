@@ -54,25 +54,30 @@ double readTransportClock(const Transport& transport, ShowClock& clock, int64_t 
     return clock.seconds;
 }
 
-int32_t sectionAt(double showTime) {
-    // The same float comparison as the timeline's, so both agree at the boundaries.
+int32_t sectionAt(const Timeline& timeline, double showTime) {
+    // The same float comparison as the frame loop's, so both agree at the boundaries.
     int32_t section = 0;
-    for (float start : builtInTimeline.sections) {
+    for (float start : timeline.sections) {
         if (float(showTime) > start) ++section;
     }
     return section;
 }
 
-double sectionStartAt(double showTime) {
-    const int32_t section = sectionAt(showTime);
-    return section == 0 ? 0.0 : double(builtInTimeline.sections[section - 1]);
+double sectionStartAt(const Timeline& timeline, double showTime) {
+    const int32_t section = sectionAt(timeline, showTime);
+    return section == 0 ? 0.0 : double(timeline.sections[section - 1]);
 }
 
-TransportStep seekTransport(Transport& transport, ShowClock& clock, int64_t counter,
-                            double target) {
+double latestStudioTime(const Timeline& timeline) {
+    return runLength(timeline);
+}
+
+TransportStep seekTransport(Transport& transport, const Timeline& timeline, ShowClock& clock,
+                            int64_t counter, double target) {
+    const double latest = latestStudioTime(timeline);
     double time = target;
     if (!(time > 0.0)) time = 0.0;  // NaN as well
-    if (time > latestStudioTime) time = latestStudioTime;
+    if (time > latest) time = latest;
     time = placeClock(clock, counter, time);
     if (transport.paused) transport.pausedTime = time;
     transport.lastTime = time;
@@ -93,11 +98,13 @@ TransportStep togglePause(Transport& transport, ShowClock& clock, int64_t counte
     return TransportStep{time, false, 0.0, MusicPlay::Resume};
 }
 
-TransportStep pressLoop(Transport& transport, ShowClock& clock, int64_t counter) {
+TransportStep pressLoop(Transport& transport, const Timeline& timeline, ShowClock& clock,
+                        int64_t counter) {
     const double time = readTransportClock(transport, clock, counter);
     // The time runs on past the show while recording; a loop there would jump back to where
     // no seek can go.
-    const double mark = time < latestStudioTime ? time : latestStudioTime;
+    const double latest = latestStudioTime(timeline);
+    const double mark = time < latest ? time : latest;
     switch (transport.loop) {
         case LoopState::None:
             transport.loop = LoopState::StartMarked;
@@ -121,29 +128,29 @@ TransportStep pressLoop(Transport& transport, ShowClock& clock, int64_t counter)
     return stay(time);
 }
 
-TransportStep advanceTransport(Transport& transport, ShowClock& clock, int64_t counter) {
+TransportStep advanceTransport(Transport& transport, const Timeline& timeline, ShowClock& clock,
+                               int64_t counter) {
     const double time = readTransportClock(transport, clock, counter);
     const bool passedLoopEnd = transport.loop == LoopState::Active && !transport.paused &&
                                transport.lastTime <= transport.loopEnd && time > transport.loopEnd;
-    if (passedLoopEnd) return seekTransport(transport, clock, counter, transport.loopStart);
+    if (passedLoopEnd) {
+        return seekTransport(transport, timeline, clock, counter, transport.loopStart);
+    }
     transport.lastTime = time;
     return stay(time);
 }
 
-TransportStep runTransport(Transport& transport, const KeyPresses& presses, ShowClock& clock,
-                           int64_t counter) {
-    TransportStep step = advanceTransport(transport, clock, counter);
-    if (presses.pressed[VK_HOME]) {
-        step = then(step, seekTransport(transport, clock, counter, sectionStartAt(step.showTime)));
-    }
-    if (presses.pressed[VK_PRIOR]) {
-        step = then(step, seekTransport(transport, clock, counter, step.showTime - seekStep));
-    }
-    if (presses.pressed[VK_NEXT]) {
-        step = then(step, seekTransport(transport, clock, counter, step.showTime + seekStep));
-    }
+TransportStep runTransport(Transport& transport, const Timeline& timeline,
+                           const KeyPresses& presses, ShowClock& clock, int64_t counter) {
+    const auto seek = [&](double target) {
+        return seekTransport(transport, timeline, clock, counter, target);
+    };
+    TransportStep step = advanceTransport(transport, timeline, clock, counter);
+    if (presses.pressed[VK_HOME]) step = then(step, seek(sectionStartAt(timeline, step.showTime)));
+    if (presses.pressed[VK_PRIOR]) step = then(step, seek(step.showTime - seekStep));
+    if (presses.pressed[VK_NEXT]) step = then(step, seek(step.showTime + seekStep));
     if (presses.pressed[VK_P]) step = then(step, togglePause(transport, clock, counter));
-    if (presses.pressed[VK_L]) step = then(step, pressLoop(transport, clock, counter));
+    if (presses.pressed[VK_L]) step = then(step, pressLoop(transport, timeline, clock, counter));
     return step;
 }
 

@@ -59,22 +59,23 @@ KeyPresses detectPresses(KeyEdges& edges, const InputTable& input);
 // The clock's reading at `counter`: the paused time while paused. Sets clock.seconds.
 double readTransportClock(const Transport& transport, ShowClock& clock, int64_t counter);
 
-// The start of the section `showTime` lies in: 0, or the progression time of the slot the
-// authoring timeline shows then. A section's own start time belongs to the one before, as the
-// timeline moves on only once the time is past it.
-double sectionStartAt(double showTime);
+// The start of the section `showTime` lies in: 0, or the timeline's start of the slot the
+// authoring tool shows then. A section's own start time belongs to the one before, as the
+// slots move on only once the time is past it.
+double sectionStartAt(const Timeline& timeline, double showTime);
 
-// The slot the authoring timeline shows at `showTime` (0 to 4), for putting the scene back in
-// step after a seek.
-int32_t sectionAt(double showTime);
+// The slot the authoring tool shows at `showTime` (0 to 4) by the timeline's sections, for
+// putting the scene back in step after a seek.
+int32_t sectionAt(const Timeline& timeline, double showTime);
 
 // The latest time a seek or a loop mark goes to: the end of the closing picture.
-constexpr double latestStudioTime = double(builtInTimeline.end) + builtInTimeline.hold;
+double latestStudioTime(const Timeline& timeline);
 
 // Moves the clock to `target`, clamped to 0..latestStudioTime, so that it reads exactly the
 // returned time at `counter`; while paused the clock stays paused at it. In playback, a seek to the
 // end lets the closing sequence run on the next frame that reads past it.
-TransportStep seekTransport(Transport& transport, ShowClock& clock, int64_t counter, double target);
+TransportStep seekTransport(Transport& transport, const Timeline& timeline, ShowClock& clock,
+                            int64_t counter, double target);
 
 // Pause on the first call, resume on the next: the clock then goes on from the paused time.
 TransportStep togglePause(Transport& transport, ShowClock& clock, int64_t counter);
@@ -83,15 +84,17 @@ TransportStep togglePause(Transport& transport, ShowClock& clock, int64_t counte
 // latestStudioTime stands there. An end before the start is taken
 // as the start, with the earlier mark as the end; an end at the start itself is ignored and the
 // start stays marked.
-TransportStep pressLoop(Transport& transport, ShowClock& clock, int64_t counter);
+TransportStep pressLoop(Transport& transport, const Timeline& timeline, ShowClock& clock,
+                        int64_t counter);
 
 // The frame's reading: when playing past an active loop's end the clock jumps back to its start.
-TransportStep advanceTransport(Transport& transport, ShowClock& clock, int64_t counter);
+TransportStep advanceTransport(Transport& transport, const Timeline& timeline, ShowClock& clock,
+                               int64_t counter);
 
 // One frame of the studio keys: the reading of advanceTransport, then Home, Page Up,
 // Page Down, P and L in that order, each acting on the time the one before left.
-TransportStep runTransport(Transport& transport, const KeyPresses& presses, ShowClock& clock,
-                           int64_t counter);
+TransportStep runTransport(Transport& transport, const Timeline& timeline,
+                           const KeyPresses& presses, ShowClock& clock, int64_t counter);
 
 // What the heads-up line shows besides the transport's own state.
 struct HeadsUpFacts {

@@ -40,8 +40,9 @@ private:
 
 }  // namespace
 
-void showErrorBox(const char* text) {
+void showErrorBox(const char* text, const char* note) {
     std::fprintf(stderr, "Error: %s\n", text);
+    if (note != nullptr) std::fprintf(stderr, "%s\n", note);
     std::fflush(stdout);
     StopSignalsEndTheRun signals;
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Error", text, nullptr);

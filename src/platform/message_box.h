@@ -4,7 +4,8 @@
 #pragma once
 
 // Title "Error", an OK button and the warning icon. Returns at once when no box can be shown.
-void showErrorBox(const char* text);
+// `note`, when given, is one more line on stderr below the text, not in the box.
+void showErrorBox(const char* text, const char* note = nullptr);
 
 // A Yes/No question with the warning icon; true only for Yes. Without a display the answer is No.
 bool askYesNo(const char* title, const char* text);

@@ -28,8 +28,8 @@ void releaseAudio(MusicState& state) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-bool audioFatal(MusicState& state, const char* text) {
-    showErrorBox(text);
+bool audioFatal(MusicState& state, const char* text, const char* note = nullptr) {
+    showErrorBox(text, note);
     releaseAudio(state);
     return false;
 }
@@ -60,7 +60,10 @@ bool musicInit(MusicState& state) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0 ||
         Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
         std::fprintf(stderr, "music: %s\n", SDL_GetError());
-        return audioFatal(state, "Can't initialize sound device!");
+        // Machines without sound (a server, a container) can still run the program.
+        return audioFatal(state, "Can't initialize sound device!",
+                          "music: the sound device could not be opened; with "
+                          "SDL_AUDIODRIVER=dummy the program runs without sound");
     }
     state.audioOpen = true;
     return true;

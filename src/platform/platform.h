@@ -42,6 +42,10 @@ public:
     virtual double readPerformanceFrequency() = 0;
     virtual void sleepMilliseconds(int milliseconds) = 0;
 
+    // Tells why the run can't go on: on stderr, and in a box titled "Error" where one can be
+    // shown, until it is answered. A platform without a user to answer returns at once.
+    virtual void showErrorBox(const char* text) = 0;
+
     // Each returns false, after an error box, when the show can't go on without its music.
     virtual bool musicInit() = 0;
     virtual bool musicLoad(const char* file) = 0;

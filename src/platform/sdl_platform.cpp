@@ -2,6 +2,8 @@
 
 #include <SDL2/SDL.h>
 
+#include "platform/message_box.h"
+
 SdlPlatform::SdlPlatform(int32_t depthBits, DisplayModeSwitch enterFullscreen) {
     window_.depthBits = depthBits;
     window_.enterFullscreen = enterFullscreen;
@@ -30,6 +32,10 @@ const InputTable& SdlPlatform::input() const {
 
 void SdlPlatform::swapBuffers() {
     ::swapBuffers(window_);
+}
+
+void SdlPlatform::showErrorBox(const char* text) {
+    ::showErrorBox(text);
 }
 
 // The counter at its own rate, kept as 64 bits and the rate as a double, as the clock's

@@ -19,6 +19,7 @@ public:
     void closeWindowAndDrain() override;
     const InputTable& input() const override;
     void swapBuffers() override;
+    void showErrorBox(const char* text) override;
 
     int64_t readPerformanceCounter() override;
     double readPerformanceFrequency() override;

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr float bandHeight = 44.0f;
-constexpr float sideMargin = 16.0f;  // window pixels between the band's ends and 0 s and 89 s
+constexpr float sideMargin = 16.0f;  // window pixels between the band's ends and the strip's
 // The lanes, in pixels below the band's top: the script's rows above, the takes below.
 constexpr float scriptLaneTop = 8.0f;
 constexpr float scriptLaneBottom = 20.0f;
@@ -17,10 +17,6 @@ constexpr float takeLaneTop = 24.0f;
 constexpr float takeLaneBottom = 36.0f;
 constexpr float markTop = 2.0f;
 constexpr float markBottom = 42.0f;
-
-// The seconds the marks stand at: the figures' sections, then the end of the show.
-constexpr float sectionTimes[] = {20.0f, 40.0f, 59.0f, 78.5f};
-constexpr float endTime = 87.0f;
 
 struct Colour {
     uint8_t r, g, b;
@@ -45,6 +41,10 @@ void quad(float left, float top, float right, float bottom) {
 
 }  // namespace
 
+double stripSeconds(const Timeline& timeline) {
+    return runLength(timeline);
+}
+
 StripBox stripBox(int32_t viewportWidth, int32_t viewportHeight) {
     const float width = float(viewportWidth);
     const float height = float(viewportHeight);
@@ -55,18 +55,21 @@ bool stripContains(const StripBox& box, float x, float y) {
     return x >= box.left && x < box.right && y >= box.top && y < box.bottom;
 }
 
-double stripTimeAt(const StripBox& box, float x) {
+double stripTimeAt(const StripBox& box, const Timeline& timeline, float x) {
+    const double span = stripSeconds(timeline);
     const double share = double(x - box.timeLeft) / double(box.timeRight - box.timeLeft);
     if (!(share > 0.0)) return 0.0;
-    return share >= 1.0 ? stripSeconds : share * stripSeconds;
+    return share >= 1.0 ? span : share * span;
 }
 
-void clearStripTicks(StripTicks& ticks) {
-    std::memset(&ticks, 0, sizeof ticks);
+void clearStripTicks(StripTicks& ticks, const Timeline& timeline) {
+    std::memset(ticks.colours, 0, sizeof ticks.colours);
+    std::memset(ticks.ranks, 0, sizeof ticks.ranks);
+    ticks.seconds = stripSeconds(timeline);
 }
 
 void addStripTick(StripTicks& ticks, float seconds, StripTick kind, int32_t slot) {
-    if (!(seconds >= 0.0f) || double(seconds) > stripSeconds) return;
+    if (!(ticks.seconds > 0.0) || !(seconds >= 0.0f) || double(seconds) > ticks.seconds) return;
     Colour colour = unknownSlot;
     int lane = 0;
     uint8_t rank = 1;
@@ -90,7 +93,7 @@ void addStripTick(StripTicks& ticks, float seconds, StripTick kind, int32_t slot
             lane = 1;
             break;
     }
-    int32_t bin = int32_t(double(seconds) / stripSeconds * stripBins);
+    int32_t bin = int32_t(double(seconds) / ticks.seconds * stripBins);
     if (bin >= stripBins) bin = stripBins - 1;
     if (ticks.ranks[lane][bin] > rank) return;
     ticks.ranks[lane][bin] = rank;
@@ -101,14 +104,15 @@ void addStripTick(StripTicks& ticks, float seconds, StripTick kind, int32_t slot
     pixel[3] = 255;
 }
 
-void drawTimelineStrip(const StripTicks& ticks, const StripMarks& marks, int32_t viewportWidth,
-                       int32_t viewportHeight) {
+void drawTimelineStrip(const StripTicks& ticks, const StripMarks& marks, const Timeline& timeline,
+                       int32_t viewportWidth, int32_t viewportHeight) {
     if (viewportWidth <= 0 || viewportHeight <= 0) return;
     const StripBox box = stripBox(viewportWidth, viewportHeight);
-    const float secondWidth = (box.timeRight - box.timeLeft) / float(stripSeconds);
+    const double span = stripSeconds(timeline);
+    const float secondWidth = (box.timeRight - box.timeLeft) / float(span);
     const auto pixelAt = [&](double seconds) {
         if (seconds < 0.0) seconds = 0.0;
-        if (seconds > stripSeconds) seconds = stripSeconds;
+        if (seconds > span) seconds = span;
         return box.timeLeft + float(seconds) * secondWidth;
     };
 
@@ -133,13 +137,13 @@ void drawTimelineStrip(const StripTicks& ticks, const StripMarks& marks, int32_t
     glDisable(GL_BLEND);
     glBegin(GL_LINES);
     glColor3f(0.55f, 0.55f, 0.55f);
-    for (float section : sectionTimes) {
+    for (float section : timeline.sections) {
         glVertex2f(pixelAt(double(section)), box.top + markTop);
         glVertex2f(pixelAt(double(section)), box.top + markBottom);
     }
     glColor3f(1.0f, 0.3f, 0.2f);
-    glVertex2f(pixelAt(double(endTime)), box.top + markTop);
-    glVertex2f(pixelAt(double(endTime)), box.top + markBottom);
+    glVertex2f(pixelAt(double(timeline.end)), box.top + markTop);
+    glVertex2f(pixelAt(double(timeline.end)), box.top + markBottom);
     if (marks.loop != StripLoop::None) {
         glColor3f(0.4f, 0.6f, 1.0f);
         glVertex2f(pixelAt(marks.loopStart), box.top + markTop);

@@ -1,12 +1,14 @@
 // The authoring studio's timeline strip along the bottom of the window: the whole show from 0 to
-// 89 s, its sections and its end, the script's rows and the takes as ticks, the loop and the
-// playhead.
+// the end of its closing picture, the timeline's sections and its end, the script's rows and the
+// takes as ticks, the loop and the playhead.
 #pragma once
 
 #include <cstdint>
 
+#include "scene/timeline.h"
+
 // The strip runs from 0 to the end of the closing picture.
-constexpr double stripSeconds = 89.0;
+double stripSeconds(const Timeline& timeline);
 
 // Where the strip lies, in window pixels from the top-left corner.
 struct StripBox {
@@ -20,7 +22,7 @@ StripBox stripBox(int32_t viewportWidth, int32_t viewportHeight);
 bool stripContains(const StripBox& box, float x, float y);
 
 // The show time at window x, within 0 … stripSeconds.
-double stripTimeAt(const StripBox& box, float x);
+double stripTimeAt(const StripBox& box, const Timeline& timeline, float x);
 
 enum class StripTick : uint8_t {
     ScriptRow,          // coloured by its slot
@@ -39,10 +41,12 @@ constexpr int32_t stripLanes = 2;  // the script's rows, then the takes'
 struct StripTicks {
     uint8_t colours[stripLanes][stripBins][4];  // RGBA; an empty bin is clear
     uint8_t ranks[stripLanes][stripBins];       // a row that stands shows over one replaced
+    double seconds;                             // the span the bins share; 0 until cleared
 };
 
-void clearStripTicks(StripTicks& ticks);
-// A row outside 0 … stripSeconds has no place on the strip.
+// Empty bins over the timeline's strip.
+void clearStripTicks(StripTicks& ticks, const Timeline& timeline);
+// A row outside 0 … the ticks' span has no place on the strip, nor any before the first clear.
 void addStripTick(StripTicks& ticks, float seconds, StripTick kind, int32_t slot);
 
 enum class StripLoop { None, StartMarked, Active };
@@ -55,8 +59,8 @@ struct StripMarks {
     double loopEnd;
 };
 
-// Draws the band, the marks and the ticks over the finished picture. Allocates nothing. Every GL
-// setting, the pixel store and both matrices are as they were on return, so the next frame's
-// pick reads back this frame's camera.
-void drawTimelineStrip(const StripTicks& ticks, const StripMarks& marks, int32_t viewportWidth,
-                       int32_t viewportHeight);
+// Draws the band, the timeline's marks, the loop, the playhead and the ticks over the finished
+// picture. Allocates nothing. Every GL setting, the pixel store and both matrices are as they
+// were on return, so the next frame's pick reads back this frame's camera.
+void drawTimelineStrip(const StripTicks& ticks, const StripMarks& marks, const Timeline& timeline,
+                       int32_t viewportWidth, int32_t viewportHeight);

@@ -16,12 +16,14 @@ struct Origins {
 };
 
 std::string secondsText(float seconds) {
-    // The shortest text that reads back as the same float.
-    char text[32];
-    for (int digits = 1; digits <= 9; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, double(seconds));
-        if (std::strtof(text, nullptr) == seconds) break;
+    // The fewest decimals that read back as the same float: "30", not the "3e+01" that the
+    // fewest significant digits would give; nine significant digits where no decimals do.
+    char text[64];
+    for (int decimals = 0; decimals <= 9; ++decimals) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, double(seconds));
+        if (std::strtof(text, nullptr) == seconds) return text;
     }
+    std::snprintf(text, sizeof text, "%.9g", double(seconds));
     return text;
 }
 
@@ -30,7 +32,7 @@ std::string where(const std::string& name, int line) {
 }
 
 std::string origin(int line) {
-    return line == 0 ? " (built in)" : " (line " + std::to_string(line) + ")";
+    return line == 0 ? ", built in" : ", line " + std::to_string(line);
 }
 
 // Splits a line into its words, the comment cut off.
@@ -97,7 +99,10 @@ bool parseTimeline(const std::string& text, const std::string& name, Timeline& t
                    std::string& error) {
     Timeline read = builtInTimeline;
     Origins from;
-    std::istringstream stream(text);
+    // An editor's byte order mark is no part of the first setting's name.
+    const std::string bom = "\xEF\xBB\xBF";
+    std::istringstream stream(text.compare(0, bom.size(), bom) == 0 ? text.substr(bom.size())
+                                                                    : text);
     int number = 0;
     for (std::string line; std::getline(stream, line);) {
         ++number;
@@ -168,16 +173,20 @@ bool readTimeline(const std::string& folder, Timeline& timeline, std::string& er
         return false;
     }
     std::string text;
+    errno = 0;
     char buffer[4096];
     size_t got;
     // A timeline is a few lines; anything far longer is no timeline.
     constexpr size_t longest = 1 << 20;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() <= longest)
         text.append(buffer, got);
+    // A folder of that name opens but can't be read: errno tells why.
     const bool failed = std::ferror(file) != 0;
+    const int readError = errno;
     std::fclose(file);
     if (failed) {
-        error = path + ": can't be read";
+        error = path + ": can't be read" +
+                (readError != 0 ? std::string(": ") + std::strerror(readError) : std::string());
         return false;
     }
     if (text.size() > longest) {

@@ -112,9 +112,10 @@ TEST(CaptureSpan, SpansCountFramesOfTheRunAndEndWithTheClosingHold) {
     // A whole run: the first frame past 87 s presents the closing picture, then two seconds of
     // clock steps hold it. A frame samples its time and a tenth of a millisecond, so the frame
     // of 87.0 s is already past the end.
-    EXPECT_EQ(wholeRunFrames(10), 870 + 1 + 20);
-    EXPECT_EQ(wholeRunFrames(60), 5220 + 1 + 121);  // the hold's start, a float, lies a hair late
-    EXPECT_EQ(wholeRunFrames(30), 2610 + 1 + 60);
+    EXPECT_EQ(wholeRunFrames(10, builtInTimeline), 870 + 1 + 20);
+    // the hold's start, a float, lies a hair late
+    EXPECT_EQ(wholeRunFrames(60, builtInTimeline), 5220 + 1 + 121);
+    EXPECT_EQ(wholeRunFrames(30, builtInTimeline), 2610 + 1 + 60);
 
     struct Case {
         int fps;
@@ -142,10 +143,53 @@ TEST(CaptureSpan, SpansCountFramesOfTheRunAndEndWithTheClosingHold) {
         options.toSeconds = c.to;
         CaptureSpan span;
         std::string error;
-        ASSERT_EQ(captureSpan(options, span, error), c.ok) << error;
+        ASSERT_EQ(captureSpan(options, builtInTimeline, span, error), c.ok) << error;
         if (!c.ok) {
             EXPECT_NE(error.find("no frame"), std::string::npos) << error;
             continue;
+        }
+        EXPECT_EQ(span.firstFrame, c.first);
+        EXPECT_EQ(span.endFrame, c.end);
+    }
+}
+
+TEST(CaptureSpan, ARunLastsUntilTheClosingHoldAfterTheTimelinesEnd) {
+    struct Case {
+        const char* timeline;
+        int fps;
+        double from, to;
+        bool ok;
+        int64_t first, end;
+    };
+    const Case cases[] = {
+        {"fade 0 1\nsections 1 2 3 4\nend 10", 10, 0.0, -1.0, true, 0, 100 + 1 + 20},
+        {"fade 0 1\nsections 1 2 3 4\nend 10", 60, 0.0, -1.0, true, 0, 600 + 1 + 120},
+        {"fade 0 1\nsections 1 2 3 4\nend 10", 10, 5.0, 50.0, true, 50, 121},  // --to past the run
+        {"fade 0 1\nsections 1 2 3 4\nend 10", 10, 12.0, -1.0, true, 120, 121},
+        {"fade 0 1\nsections 1 2 3 4\nend 10", 10, 12.2, -1.0, false, 0, 0},
+        // An hour: the frames sample half a millisecond late, where a float still tells it, so the
+        // first frame past the end is the one of 3600 s; the hold's float start lies late.
+        {"end 3600", 10, 3000.0, -1.0, true, 30000, 36000 + 1 + 21},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.timeline << ", " << c.fps << " fps " << c.from << " to " << c.to);
+        Timeline timeline = builtInTimeline;
+        std::string error;
+        ASSERT_TRUE(parseTimeline(c.timeline, "t", timeline, error)) << error;
+        CaptureOptions options;
+        options.framesPerSecond = c.fps;
+        options.fromSeconds = c.from;
+        options.toSeconds = c.to;
+        CaptureSpan span;
+        ASSERT_EQ(captureSpan(options, timeline, span, error), c.ok) << error;
+        if (!c.ok) {
+            EXPECT_EQ(error, "the span holds no frame: the run ends at 12.100 s of show time");
+            continue;
+        }
+        EXPECT_EQ(span.lateness, timeline.end > 3000.0f ? 5 : 1);
+        if (c.from == 0.0) {
+            EXPECT_EQ(wholeRunFrames(c.fps, timeline), c.end);
         }
         EXPECT_EQ(span.firstFrame, c.first);
         EXPECT_EQ(span.endFrame, c.end);

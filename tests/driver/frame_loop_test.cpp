@@ -152,6 +152,48 @@ TEST_F(FrameLoop, TheBackgroundFadesInBetween11And14Seconds) {
     }
 }
 
+TEST_F(FrameLoop, AShowsOwnTimelineSetsTheFadeTheSectionsAndTheEndOfPlayback) {
+    std::string error;
+    ASSERT_TRUE(parseTimeline("fade 0.5 3\nsections 8 52.5 101 150\nend 212.6\n", "t",
+                              state.timeline, error))
+        << error;
+    const Timeline timeline = state.timeline;
+    const struct {
+        bool playback;
+        double time;
+        FrameOutcome outcome;
+        int slot;
+        double brightness;  // of slot 0's background; negative: not looked at
+    } steps[] = {
+        {false, 0.4, FrameOutcome::Continue, 0, 0.0},
+        {false, 1.75, FrameOutcome::Continue, 0, 0.5},
+        {false, 3.0, FrameOutcome::Continue, 0, 1.0},
+        {false, 8.0, FrameOutcome::Continue, 0, -1},
+        {false, 8.001, FrameOutcome::Continue, 1, -1},
+        {false, 52.5, FrameOutcome::Continue, 1, -1},
+        {false, 52.51, FrameOutcome::Continue, 2, -1},
+        {false, 101.01, FrameOutcome::Continue, 3, -1},
+        {false, 150.01, FrameOutcome::Continue, 4, -1},
+        {false, 300.0, FrameOutcome::Continue, 4, -1},
+        {true, 87.5, FrameOutcome::Continue, 0, -1},
+        {true, 212.6, FrameOutcome::Continue, 0, -1},
+        {true, 212.61, FrameOutcome::ShowEnded, 0, -1},
+    };
+    bool playback = false;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.time);
+        if (step.playback != playback) {
+            initDriverState(state, true);
+            state.clock = ShowClock{0, 1e6, 0.0};
+            state.timeline = timeline;
+            playback = true;
+        }
+        EXPECT_EQ(frameAt(step.time), step.outcome);
+        EXPECT_EQ(state.currentScene, step.slot);
+        if (step.brightness >= 0.0) expectCentre(0, step.brightness);
+    }
+}
+
 TEST_F(FrameLoop, TheBackgroundOfAFrameIsTheSlotBeforeTheTimeTests) {
     frameAt(20.5);  // slot 0 becomes 1 after its background was drawn
     EXPECT_EQ(state.currentScene, 1);

@@ -136,3 +136,38 @@ TEST(RunProgram, TheEndOfTheShowFreesTheMusicOnceAndLeavesTheWindowToTheProcess)
     // Nothing after the hold: its last reading is the run's last call.
     EXPECT_EQ(calls.back(), "readCounter");
 }
+
+TEST(StartUp, TheFoldersTimelineComesFirstAndABadOneEndsTheRunWithABoxBeforeAnythingStarts) {
+    const std::string badBox =
+        "showErrorBox timeline.txt:1: the last section (78.5 s, built in) must start before the "
+        "end (30 s, line 1)";
+    const struct {
+        const char* text;
+        bool showMode;
+        bool good;
+    } cases[] = {
+        {"end 30\nsections 1 2 3 4\n", true, true},
+        {"end 30\n", true, false},
+        {"end 30\n", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.text << (c.showMode ? "show" : "authoring"));
+        TempFolder folder;
+        WorkingDirectory inFolder(folder.path());
+        writeTextFile(timelineFileName, c.text);
+        DriverState state;
+        const bool started = start(state, c.showMode, true).first;
+        EXPECT_EQ(started, c.good);
+        if (c.good) {
+            EXPECT_EQ(state.timeline.end, 30.0f);
+            EXPECT_EQ(state.timeline.sections[0], 1.0f);
+            EXPECT_EQ(calls.front(), "readKeyframes anim.txt");
+            continue;
+        }
+        EXPECT_EQ(calls, std::vector<std::string>{badBox});
+        // The whole run: exit code 1, and nothing shut down that never started.
+        calls.clear();
+        EXPECT_EQ(runProgram(platform, c.showMode), 1);
+        EXPECT_EQ(calls, std::vector<std::string>{badBox});
+    }
+}

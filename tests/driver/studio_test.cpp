@@ -353,6 +353,42 @@ TEST_F(StudioFrames, AClickOnTheStripSeeksWhileTheHeadsUpDisplayIsOn) {
     }
 }
 
+TEST_F(StudioFrames, HomeSeeksLoopMarksAndStripClicksKeepToTheShowsOwnTimeline) {
+    const struct {
+        const char* name;
+        const char* timeline;
+        std::initializer_list<Step> steps;
+    } cases[] = {
+        {"home to the file's section start",
+         "sections 5 10 15 20\nend 30",
+         {{12.0, {HOME}, 10.0, 10.0, 1}, {12.5, {}, 10.5, 10.0, 2}}},
+        {"page down stops two seconds after the file's end",
+         "sections 5 10 15 20\nend 30",
+         {{29.0, {PGDN}, 32.0, 32.0, 4}}},
+        {"an hour-long show", "end 3600", {{3599.0, {PGDN}, 3602.0, 3602.0, 4}}},
+    };
+    const StripBox box = stripBox(windowWidth, windowHeight);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start(false);
+        std::string error;
+        ASSERT_TRUE(parseTimeline(c.timeline, "t", state.timeline, error)) << error;
+        const double latest = runLength(state.timeline);
+        runSteps(c.steps);
+        // Recording runs on past the show; a loop mark there stands at the run's end.
+        frame(latest + 8.0, {L});
+        EXPECT_EQ(state.studio.transport.loopStart, latest);
+        // The strip's right end is the run's end too.
+        frame(latest + 8.25, {H});
+        input.mouseX = int(box.timeRight) + 4;
+        input.mouseY = windowHeight - 10;
+        input.mouseLeft = 1;
+        frame(latest + 8.5);
+        EXPECT_NEAR(state.showTime, latest, 1e-3);
+        input.mouseLeft = 0;
+    }
+}
+
 TEST_F(StudioFrames, CtrlZUndoesATakeOncePerPressEvenWhenBothKeysAreUpByTheNextFrame) {
     const struct {
         const char* name;

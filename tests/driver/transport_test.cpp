@@ -122,8 +122,8 @@ TEST(Transport, KeysSeekPauseAndLoopTheClockAndTellTheMusicWhereToBe) {
             for (int key : frame.held) input.keys[key] = 1;
             for (int key : frame.tapped) ++input.presses[key];
             const int64_t counter = counterAt(frame.wallMs);
-            const TransportStep step =
-                runTransport(transport, detectPresses(edges, input), clock, counter);
+            const TransportStep step = runTransport(transport, builtInTimeline,
+                                                    detectPresses(edges, input), clock, counter);
             EXPECT_EQ(step.showTime, frame.showTime);
             EXPECT_EQ(describe(step), frame.music);
             EXPECT_EQ(clock.seconds, frame.showTime);

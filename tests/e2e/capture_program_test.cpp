@@ -266,3 +266,39 @@ TEST(CaptureProgram, FailuresLeaveNoVideoAndSayWhy) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("Usage: kelvaro-capture", 0), 0u) << help.out;
 }
+
+TEST(CaptureProgram, TheRunLastsAsTheFoldersTimelineSaysAndABadOneWritesNothing) {
+    const struct {
+        const char* timeline;
+        int exitCode;
+        int frames;
+        const char* err;
+    } cases[] = {
+        // The first frame past 5 s presents the closing picture, then two seconds hold it (a
+        // frame more: the hold's start, a float, lies a hair late).
+        {"fade 0 1\nsections 1 2 3 4\nend 5\n", 0, 50 + 1 + 21, "72 frames"},
+        {"end 30\n", 1, 0,
+         "kelvaro-capture: timeline.txt:1: the last section (78.5 s, built in) must start before "
+         "the end (30 s, line 1)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.timeline);
+        TempFolder folder;
+        writeShow(folder);
+        writeTextFile(folder.file("timeline.txt"), c.timeline);
+        writeTextFile(folder.file("out.mp4"), "old");
+        const CommandResult run = capture(folder, "--fps 10 --size 320x180 out.mp4");
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        if (c.exitCode != 0) {
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(readTextFile(folder.file("out.mp4")), "old");
+            continue;
+        }
+        VideoProbe probe;
+        std::string error;
+        ASSERT_TRUE(probeVideo(folder.file("out.mp4"), probe, error)) << error;
+        EXPECT_EQ(probe.frameCount, c.frames);
+        EXPECT_NEAR(probe.audioDuration, c.frames / 10.0, 0.03);
+    }
+}

@@ -1,6 +1,9 @@
 // The real programs, run as a user runs them, in a show folder.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <string>
+
 #include "show_folder.h"
 
 namespace {
@@ -48,4 +51,40 @@ TEST(ShowEndToEnd, AFailedStartUpIsNeverReportedAsSuccess) {
     const CommandResult run = runCommand(folder.path(), KELVARO_BIN, 60);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Can't play tavel.mp3!"), std::string::npos) << run.err;
+}
+
+TEST(ShowEndToEnd, AShowsOwnTimelineSetsItsLengthAndABadOneEndsTheRunBeforeItStarts) {
+    const char* const badLine =
+        "timeline.txt:1: the last section (78.5 s, built in) must start before the end (30 s, "
+        "line 1)";
+    const struct {
+        const char* program;
+        const char* timeline;
+        int exitCode;
+        const char* out;
+        const char* err;  // a line stderr holds
+    } cases[] = {
+        {KELVARO_BIN, "fade 0 1\nsections 1 2 3 4\nend 5\n", 0, "5\n", ""},
+        {KELVARO_BIN, "end 30\n", 1, "", badLine},
+        {KELVARO_AUTHOR_BIN, "end 30\n", 1, "", badLine},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.program) + " with " + c.timeline);
+        TempFolder folder;
+        writeShow(folder);
+        writeTextFile(folder.file("timeline.txt"), c.timeline);
+        const auto started = std::chrono::steady_clock::now();
+        const CommandResult run = runCommand(folder.path(), c.program, 60);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(run.out, c.out);
+        if (c.exitCode == 0) {
+            // The closing picture at 5 s, held for two: not the built-in 89 s.
+            EXPECT_GT(seconds, 6.5);
+            EXPECT_LT(seconds, 30.0);
+            continue;
+        }
+        EXPECT_NE(run.err.find(std::string("Error: ") + c.err), std::string::npos) << run.err;
+    }
 }

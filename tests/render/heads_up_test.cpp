@@ -59,7 +59,7 @@ std::vector<unsigned char> readFrame() {
 
 TEST(HeadsUp, LeavesViewportMatricesAndDrawingStateAsItFoundThem) {
     static StripTicks ticks;
-    clearStripTicks(ticks);
+    clearStripTicks(ticks, builtInTimeline);
     addStripTick(ticks, 30.0f, StripTick::ScriptRow, 1);
     addStripTick(ticks, 31.0f, StripTick::TakeRow, 1);
     const struct {
@@ -70,7 +70,8 @@ TEST(HeadsUp, LeavesViewportMatricesAndDrawingStateAsItFoundThem) {
          [] { drawHeadsUpLine("01:10.25  kiv  recording  vertex 123  rows 456", 300, 200); }},
         {"strip",
          [] {
-             drawTimelineStrip(ticks, StripMarks{40.0, StripLoop::Active, 35.0, 45.0}, 300, 200);
+             drawTimelineStrip(ticks, StripMarks{40.0, StripLoop::Active, 35.0, 45.0},
+                               builtInTimeline, 300, 200);
          }},
     };
     for (const auto& drawing : drawings) {

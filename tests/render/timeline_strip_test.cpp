@@ -14,19 +14,19 @@ TEST(TimelineStrip, DrawsEachRowInItsLaneAtItsTimeAndTheMarksOverThem) {
     glClear(GL_COLOR_BUFFER_BIT);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     static StripTicks ticks;
-    clearStripTicks(ticks);
+    clearStripTicks(ticks, builtInTimeline);
     addStripTick(ticks, 30.0f, StripTick::ScriptRow, 1);
     addStripTick(ticks, 30.0f, StripTick::ScriptRowReplaced, 3);  // the standing row shows
     addStripTick(ticks, 50.0f, StripTick::TakeRow, 2);
     addStripTick(ticks, 70.0f, StripTick::TakeRowReplaced, 2);
     addStripTick(ticks, 95.0f, StripTick::ScriptRow, 1);  // past the strip's end: nowhere
-    drawTimelineStrip(ticks, StripMarks{10.0, StripLoop::None, 0.0, 0.0}, windowWidth,
-                      windowHeight);
+    drawTimelineStrip(ticks, StripMarks{10.0, StripLoop::None, 0.0, 0.0}, builtInTimeline,
+                      windowWidth, windowHeight);
 
     const StripBox box = stripBox(windowWidth, windowHeight);
     const auto at = [&](double seconds, float belowTop) {
-        const float x =
-            box.timeLeft + float(seconds / stripSeconds) * (box.timeRight - box.timeLeft);
+        const float x = box.timeLeft + float(seconds / stripSeconds(builtInTimeline)) *
+                                           (box.timeRight - box.timeLeft);
         return readPixel(int(x), int(std::lround(windowHeight - box.top - belowTop)));
     };
     const struct {

@@ -22,6 +22,10 @@ bool FakePlatform::createGlWindow(const char* title, int32_t width, int32_t heig
     return windowWorks;
 }
 
+void FakePlatform::showErrorBox(const char* text) {
+    record(std::string("showErrorBox ") + text);
+}
+
 void FakePlatform::killGlWindow() {
     record("killGlWindow");
 }

@@ -36,6 +36,8 @@ public:
     void closeWindowAndDrain() override;
     const InputTable& input() const override { return table; }
     void swapBuffers() override { ++swaps; }
+    // Recorded as "showErrorBox TEXT"; never waits.
+    void showErrorBox(const char* text) override;
     FramePlan plan;  // what every frame is asked to be
     FramePlan planFrame() override { return plan; }
 

@@ -21,6 +21,7 @@ void initDriverState(DriverState& state, bool showMode) {
     state.studio = Studio{};
     state.timeline = builtInTimeline;
     state.platformStarted = false;
+    state.musicFailed = false;
     // The heads-up display starts off: until a studio key is pressed the authoring tool draws
     // exactly the plain tool's frames.
     state.studio.enabled = !showMode;

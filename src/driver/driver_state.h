@@ -37,6 +37,9 @@ struct DriverState {
     Timeline timeline = builtInTimeline;  // the show folder's, read first at start-up
     // Start-up went past the timeline: shutDown has a window and music to end.
     bool platformStarted = false;
+    // The music could not start: its box was shown and the audio library freed, and the run
+    // ends there, the window and the scenes left to the process as at the end of the show.
+    bool musicFailed = false;
 };
 
 // Fills `state` with the start values of a run in the given set-up (scenes empty, no rows).

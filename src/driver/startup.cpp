@@ -38,6 +38,7 @@ bool startUp(Platform& platform, DriverState& state, bool showMode, const Startu
     }
     setCameraStartValues(state);
     if (!platform.musicInit() || !platform.musicLoad(musicFileName) || !platform.musicPlay(false)) {
+        state.musicFailed = true;
         return false;
     }
     // Time 0 is the moment just after the music started: seconds on the clock are seconds
@@ -68,6 +69,11 @@ int runProgram(Platform& platform, bool showMode) {
             return 0;
         }
         exitCode = 0;
+    } else if (state.musicFailed) {
+        // An audio failure ends the run where it happened: the platform has shown its box and
+        // freed the library, and nothing else is torn down first (a failure's code, not 0).
+        std::fflush(stdout);
+        return 1;
     }
     shutDown(platform, state);
     std::fflush(stdout);

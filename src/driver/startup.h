@@ -19,7 +19,8 @@ StartupSteps realStartupSteps();
 
 // Everything up to the first frame, the show folder's timeline.txt read before anything else.
 // False when the timeline is bad (after an error box, with nothing else started), the window
-// could not be made or the music can't play; the run then ends with exit code 1.
+// could not be made or the music can't play (then `musicFailed` is set); the run then ends with
+// exit code 1.
 bool startUp(Platform& platform, DriverState& state, bool showMode, const StartupSteps& steps);
 
 // Frees the music, closes the window and destroys the scenes, last slot first; nothing when
@@ -27,5 +28,5 @@ bool startUp(Platform& platform, DriverState& state, bool showMode, const Startu
 void shutDown(Platform& platform, DriverState& state);
 
 // The whole run of one set-up on the given platform; returns the process exit code. After the
-// end of the show it returns at once, without shutting down.
+// end of the show, and after an audio failure, it returns at once, without shutting down.
 int runProgram(Platform& platform, bool showMode);

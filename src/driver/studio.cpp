@@ -123,6 +123,16 @@ void afterTimeJump(DriverState& state, double showTime) {
     putSlotInStep(state, showTime);
 }
 
+// The loop's jump under a held drag: the drag goes on, and its rows from here on are a new take
+// (their time went back), in the preview's punch-in exactly as in recording.
+void carryDragOverLoop(DriverState& state, double showTime) {
+    Studio& studio = state.studio;
+    tellStudio("the drag goes on over the loop's jump: take " +
+               std::to_string(studio.takes.takes.size() + 1) + " from " + formatShowTime(showTime));
+    studio.stripStale = true;
+    if (!studio.punching) putSlotInStep(state, showTime);
+}
+
 void takesChanged(DriverState& state) {
     Studio& studio = state.studio;
     studio.stripStale = true;
@@ -228,7 +238,11 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
         runTransport(studio.transport, state.timeline, presses, state.clock, counter);
     carryOutOnMusic(platform, studio.transport, step);
     tellTransport(before, studio.transport, step);
-    if (step.reposition) afterTimeJump(state, step.showTime);
+    if (step.looped && button && state.dragging) {
+        carryDragOverLoop(state, step.showTime);
+    } else if (step.reposition) {
+        afterTimeJump(state, step.showTime);
+    }
 
     const StripBox box = stripBox(windowWidth, windowHeight);
     const float mx = float(input.mouseX);

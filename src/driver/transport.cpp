@@ -17,7 +17,7 @@ double placeClock(ShowClock& clock, int64_t counter, double time) {
 }
 
 TransportStep stay(double showTime) {
-    return TransportStep{showTime, false, 0.0, MusicPlay::Unchanged};
+    return TransportStep{showTime, false, 0.0, MusicPlay::Unchanged, false};
 }
 
 // The later step's time and music requests win; requests it leaves alone carry over.
@@ -28,6 +28,8 @@ TransportStep then(const TransportStep& first, const TransportStep& second) {
         merged.position = first.position;
     }
     if (second.play == MusicPlay::Unchanged) merged.play = first.play;
+    // A seek after the loop's jump is a seek: only the jump alone carries on a held drag.
+    merged.looped = second.reposition ? second.looped : first.looped;
     return merged;
 }
 
@@ -81,7 +83,7 @@ TransportStep seekTransport(Transport& transport, const Timeline& timeline, Show
     time = placeClock(clock, counter, time);
     if (transport.paused) transport.pausedTime = time;
     transport.lastTime = time;
-    return TransportStep{time, true, time, MusicPlay::Unchanged};
+    return TransportStep{time, true, time, MusicPlay::Unchanged, false};
 }
 
 TransportStep togglePause(Transport& transport, ShowClock& clock, int64_t counter) {
@@ -90,12 +92,12 @@ TransportStep togglePause(Transport& transport, ShowClock& clock, int64_t counte
         transport.paused = true;
         transport.pausedTime = time;
         transport.lastTime = time;
-        return TransportStep{time, false, 0.0, MusicPlay::Pause};
+        return TransportStep{time, false, 0.0, MusicPlay::Pause, false};
     }
     transport.paused = false;
     const double time = placeClock(clock, counter, transport.pausedTime);
     transport.lastTime = time;
-    return TransportStep{time, false, 0.0, MusicPlay::Resume};
+    return TransportStep{time, false, 0.0, MusicPlay::Resume, false};
 }
 
 TransportStep pressLoop(Transport& transport, const Timeline& timeline, ShowClock& clock,
@@ -134,7 +136,10 @@ TransportStep advanceTransport(Transport& transport, const Timeline& timeline, S
     const bool passedLoopEnd = transport.loop == LoopState::Active && !transport.paused &&
                                transport.lastTime <= transport.loopEnd && time > transport.loopEnd;
     if (passedLoopEnd) {
-        return seekTransport(transport, timeline, clock, counter, transport.loopStart);
+        TransportStep step =
+            seekTransport(transport, timeline, clock, counter, transport.loopStart);
+        step.looped = true;
+        return step;
     }
     transport.lastTime = time;
     return stay(time);

@@ -37,6 +37,7 @@ struct TransportStep {
     bool reposition;  // set the music's position to `position` seconds
     double position;
     MusicPlay play;
+    bool looped;  // the reposition is the loop's jump alone, no seek of a key after it
 };
 
 // Keys held and key-down events counted at the previous call; zero-initialised, a key already

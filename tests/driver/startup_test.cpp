@@ -111,8 +111,10 @@ TEST(StartUp, MusicThatCantPlayEndsStartUpBeforeTheClockStartsAndTheRunEndsWithO
     calls.clear();
     EXPECT_EQ(runProgram(platform, false), 1);
     platform.musicWorks = true;
-    EXPECT_EQ(std::vector<std::string>(calls.end() - 3, calls.end()),
-              (std::vector<std::string>{"musicInit", "musicFree", "killGlWindow"}));
+    // It ends where the music failed: no second free, the window and the scenes left as they are.
+    EXPECT_EQ(calls.back(), "musicInit");
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "musicFree"), 0);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "killGlWindow"), 0);
 }
 
 TEST(RunProgram, TheEndOfTheShowFreesTheMusicOnceAndLeavesTheWindowToTheProcess) {

@@ -335,6 +335,48 @@ TEST_F(StudioFrames, ADragInThePreviewStartsFromTheScriptsPoseAndBecomesATake) {
     EXPECT_EQ(state.keyframeCount, 4);
 }
 
+TEST_F(StudioFrames, ADragHeldOverTheLoopsJumpGoesOnAsANewTakeOnTheNextPass) {
+    for (const bool preview : {false, true}) {
+        SCOPED_TRACE(preview ? "punch-in in the preview" : "recording");
+        start(false);
+        state.studio.takes = StudioTakes{};
+        writeTextFile("anim.txt", "20.0 1 12 130 140 0\n30.0 1 0 0 0 0\n");
+        frame(21.0, {L});
+        frame(21.2);
+        frame(23.0, {L});
+        frame(23.2);  // past the loop's end: back to 21 s
+        if (preview) {
+            frame(23.4, {F12});
+        } else {
+            frame(23.4);
+        }
+        pointAt(centreVertex);
+        input.mouseLeft = 1;
+        testing::internal::CaptureStderr();
+        // Frames 0.2 s apart: a late frame would cut a take of its own.
+        for (double wall = 23.6; wall < 25.7; wall += 0.2) frame(wall);
+        const std::string told = testing::internal::GetCapturedStderr();
+        EXPECT_NEAR(state.showTime, 21.2f, 1e-5);
+        // Still dragging the same vertex, and recording what it does.
+        EXPECT_TRUE(state.dragging);
+        EXPECT_FALSE(state.playback);
+        EXPECT_EQ(state.selectedVertex, centreVertex);
+        EXPECT_EQ(state.studio.takes.takes.size(), 2u);
+        EXPECT_EQ(state.studio.takes.takes.back().rows.front().row.time, 21.0f);
+        size_t tellings = 0;
+        for (size_t at = told.find("over the loop's jump"); at != std::string::npos;
+             at = told.find("over the loop's jump", at + 1)) {
+            ++tellings;
+        }
+        EXPECT_EQ(tellings, 1u) << told;
+        input.mouseLeft = 0;
+        frame(25.8);
+        EXPECT_EQ(state.studio.takes.takes.size(), 2u);
+        if (preview) frame(26.0, {F12});
+        console.take();
+    }
+}
+
 TEST_F(StudioFrames, AClickOnTheStripSeeksWhileTheHeadsUpDisplayIsOn) {
     const StripBox box = stripBox(windowWidth, windowHeight);
     for (bool headsUp : {true, false}) {

@@ -16,6 +16,8 @@ LAYERS = {
     "render": ["scene"],
     "merge": ["scene", "files"],
     "figure": ["scene", "files", "deform"],
+    "mp3": [],
+    "showgen": ["scene", "files", "deform", "figure", "mp3"],
     "driver": ["scene", "files", "platform", "deform", "render", "merge"],
     "capture": ["scene", "files", "platform", "video", "deform", "render", "driver", "merge"],
 }
@@ -28,6 +30,7 @@ OWNERS = [
     (re.compile(r"^opencv2/"), {"figure"}, "OpenCV"),
     (re.compile(r"^lib(avcodec|avformat|avutil|swscale|swresample)/"), {"video"}, "FFmpeg"),
     (re.compile(r"^libyuv[/.]"), {"video"}, "libyuv"),
+    (re.compile(r"^lame/"), {"mp3"}, "LAME"),
 ]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <memory>
 
-#include "figure.h"
 #include "scene/show_facts.h"
+#include "showgen/figure.h"
 
 namespace {
 

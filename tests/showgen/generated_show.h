@@ -7,7 +7,7 @@
 #include <string>
 
 #include "show_folder.h"
-#include "show_writer.h"
+#include "showgen/show_writer.h"
 
 // The build's folder is written last of all by the generator program.
 inline std::string builtShow() {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "figure/figure_mesh.h"
-#include "raster.h"
-#include "shapes.h"
+#include "showgen/raster.h"
+#include "showgen/shapes.h"
 
 constexpr int figureTextureWidth = 2048;
 constexpr int figureTextureHeight = 1024;

@@ -1,4 +1,4 @@
-#include "synth.h"
+#include "showgen/synth.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,10 @@
-#include "music.h"
+#include "showgen/music.h"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 
-#include "synth.h"
+#include "showgen/synth.h"
 
 namespace {
 

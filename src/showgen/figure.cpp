@@ -1,4 +1,4 @@
-#include "figure.h"
+#include "showgen/figure.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "show_writer.h"
+#include "showgen/show_writer.h"
 
 #include <sys/stat.h>
 
@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "backgrounds.h"
-#include "choreography.h"
-#include "figure.h"
-#include "mp3_writer.h"
-#include "music.h"
+#include "mp3/mp3_writer.h"
 #include "scene/show_facts.h"
-#include "show_checks.h"
+#include "showgen/backgrounds.h"
+#include "showgen/choreography.h"
+#include "showgen/figure.h"
+#include "showgen/music.h"
+#include "showgen/show_checks.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "choreography.h"
+#include "showgen/choreography.h"
 
 #include <cmath>
 #include <cstdio>
 #include <functional>
 
-#include "music.h"
+#include "showgen/music.h"
 
 namespace {
 

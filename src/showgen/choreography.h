@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "figure.h"
+#include "showgen/figure.h"
 
 struct ScriptRow {
     double time;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "choreography.h"
-#include "figure.h"
+#include "showgen/choreography.h"
+#include "showgen/figure.h"
 
 struct Vec3 {
     double x, y, z;

@@ -1,11 +1,11 @@
-#include "backgrounds.h"
+#include "showgen/backgrounds.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "random.h"
-#include "shapes.h"
-#include "stroke_font.h"
+#include "showgen/random.h"
+#include "showgen/shapes.h"
+#include "showgen/stroke_font.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "raster.h"
+#include "showgen/raster.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,11 @@
-#include "stroke_font.h"
+#include "showgen/stroke_font.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
 
-#include "shapes.h"
+#include "showgen/shapes.h"
 
 namespace {
 

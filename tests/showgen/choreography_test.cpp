@@ -1,7 +1,7 @@
 // The choreography on a small stand-in figure: one handle at a time that starts and ends each
 // phrase where it rests, and rows printed as the authoring tool prints them. Timing and order
 // of the rows are checked on the generated script itself.
-#include "choreography.h"
+#include "showgen/choreography.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "show_checks.h"
+#include "showgen/show_checks.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "raster.h"
+#include "showgen/raster.h"
 
 struct TextField {
     int width = 0;

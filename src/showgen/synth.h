@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "random.h"
+#include "showgen/random.h"
 
 constexpr int sampleRate = 44100;
 

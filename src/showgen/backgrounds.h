@@ -2,7 +2,7 @@
 // the figures to dance in front of, and the closing picture.
 #pragma once
 
-#include "raster.h"
+#include "showgen/raster.h"
 
 constexpr int backgroundWidth = 1280;
 constexpr int backgroundHeight = 720;

@@ -3,11 +3,11 @@
 // only misshapes a figure, which no check on the finished show would notice.
 #include <gtest/gtest.h>
 
-#include "figure.h"
-#include "random.h"
-#include "raster.h"
-#include "shapes.h"
-#include "stroke_font.h"
+#include "showgen/figure.h"
+#include "showgen/random.h"
+#include "showgen/raster.h"
+#include "showgen/shapes.h"
+#include "showgen/stroke_font.h"
 
 TEST(Pictures, ColoursLightAndCoverage) {
     const Colour c = hexColour(0xff8000);

@@ -1,9 +1,9 @@
-#include "shapes.h"
+#include "showgen/shapes.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "raster.h"
+#include "showgen/raster.h"
 
 double circleDistance(Vec2 p, Vec2 centre, double radius) {
     return length(p - centre) - radius;

@@ -96,9 +96,8 @@ void stars(Picture& p, Random& random, int count, double maxY) {
     }
 }
 
-}  // namespace
-
-Picture titleBackground() {
+// The title's scenery, before its name is painted and its corners darkened.
+Picture titleScenery() {
     Picture p =
         verticalGradient(hexColour(0x070b24), hexColour(0x2a1450), hexColour(0x5a1e4e), 0.6f);
     Random random(11);
@@ -112,6 +111,25 @@ Picture titleBackground() {
         ring(p, {x, 110.0 + 40.0 * std::sin(i * 1.3)}, 18.0 + 4.0 * (i % 3), 1.5,
              hexColour(0xffc0ff), 0.25f);
     }
+    return p;
+}
+
+// The closing picture's scenery, before its words are painted and its corners darkened.
+Picture closingScenery() {
+    Picture p =
+        verticalGradient(hexColour(0x0a0a20), hexColour(0x2a1248), hexColour(0x0a0a20), 0.5f);
+    Random random(71);
+    stars(p, random, 200, H);
+    glow(p, {W * 0.5, 300.0}, 480.0, hexColour(0xff60b0), 0.3f);
+    for (int i = 0; i < 3; ++i)
+        ring(p, {W * 0.5, 300.0}, 250.0 + 34.0 * i, 1.2, hexColour(0xffc8f0), 0.25f - 0.06f * i);
+    return p;
+}
+
+}  // namespace
+
+Picture titleBackground() {
+    Picture p = titleScenery();
     paintText(p, "KELVARO", W * 0.5, 230.0, 150.0, 11.0, hexColour(0xfff4ff), hexColour(0xff50c8),
               34.0, 0.9f);
     paintText(p, "A SHOW OF BENDING SHAPES", W * 0.5, 432.0, 28.0, 2.6, hexColour(0xffd8f6),
@@ -289,13 +307,7 @@ Picture lagoonBackground() {
 }
 
 Picture closingBackground() {
-    Picture p =
-        verticalGradient(hexColour(0x0a0a20), hexColour(0x2a1248), hexColour(0x0a0a20), 0.5f);
-    Random random(71);
-    stars(p, random, 200, H);
-    glow(p, {W * 0.5, 300.0}, 480.0, hexColour(0xff60b0), 0.3f);
-    for (int i = 0; i < 3; ++i)
-        ring(p, {W * 0.5, 300.0}, 250.0 + 34.0 * i, 1.2, hexColour(0xffc8f0), 0.25f - 0.06f * i);
+    Picture p = closingScenery();
     paintText(p, "KELVARO", W * 0.5, 200.0, 110.0, 8.5, hexColour(0xffffff), hexColour(0xff50c8),
               26.0, 0.85f);
     paintText(p, "THANK YOU FOR WATCHING", W * 0.5, 380.0, 40.0, 3.4, hexColour(0xffe8f8),
@@ -304,4 +316,23 @@ Picture closingBackground() {
               hexColour(0x6050c0), 6.0, 0.4f);
     vignette(p, 0.5f);
     return p;
+}
+
+Picture titleBackdrop() {
+    Picture p = titleScenery();
+    vignette(p, 0.6f);
+    return p;
+}
+
+Picture closingBackdrop() {
+    Picture p = closingScenery();
+    vignette(p, 0.5f);
+    return p;
+}
+
+Picture slotBackground(int slot) {
+    // In the order of the show's slot table.
+    Picture (*const paint[])() = {titleBackground, underwaterBackground, winterBackground,
+                                  stageBackground, lagoonBackground,     closingBackground};
+    return paint[slot]();
 }

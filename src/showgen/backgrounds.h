@@ -13,3 +13,11 @@ Picture winterBackground();      // vastel
 Picture stageBackground();       // doranek
 Picture lagoonBackground();      // pilou
 Picture closingBackground();     // logo
+
+// The title's and the closing picture's scenery without their painted words, for cards that
+// carry words of their own.
+Picture titleBackdrop();    // quimet
+Picture closingBackdrop();  // logo
+
+// The background of slot 0 to 5 of the show's slot table, as the demo show has it.
+Picture slotBackground(int slot);

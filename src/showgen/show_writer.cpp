@@ -28,57 +28,53 @@ bool writeText(const std::string& path, const std::string& text) {
 }
 
 bool writeBackgrounds(const std::string& root) {
-    // In the order of the show's slot table.
-    Picture (*const paint[sceneSlotCount])() = {titleBackground,  underwaterBackground,
-                                                winterBackground, stageBackground,
-                                                lagoonBackground, closingBackground};
     for (int32_t slot = 0; slot < sceneSlotCount; ++slot) {
         const std::string dir = root + "/" + sceneSlots[slot].directory;
         mkdir(dir.c_str(), 0755);
-        if (!writePicture(dir + "/bkg.png", paint[slot]())) return false;
+        if (!writePicture(dir + "/bkg.png", slotBackground(slot))) return false;
     }
     return true;
 }
 
-struct Slot {
-    int index;
-    FigureDesign design;
-    BuiltFigure built;
-};
+}  // namespace
 
-bool writeFigure(const std::string& root, Slot& slot) {
-    const std::string dir = root + "/" + slot.design.directory;
-    windFacesForStartView(slot.built.mesh);
-    if (!writePicture(dir + "/tex.png", slot.built.texture)) return false;
-    for (size_t b = 0; b < slot.built.masks.size(); ++b) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/bone_%02zu.png", b);
-        if (!writeGreyPicture(dir + name, slot.built.masks[b])) return false;
-    }
-    return writeText(dir + "/mesh.obj", objText(slot.built.mesh));
+DemoFigure demoFigure(int slot) {
+    FigureDesign (*const design[])() = {octopusDesign, plantDesign, dancerDesign, jellyDesign};
+    DemoFigure figure;
+    figure.slot = slot;
+    figure.design = scaledDesign(design[slot - 1]());
+    figure.built = buildFigure(figure.design);
+    windFacesForStartView(figure.built.mesh);
+    return figure;
 }
 
-}  // namespace
+bool writeDemoFigure(const std::string& folder, const DemoFigure& figure) {
+    if (!writePicture(folder + "/tex.png", figure.built.texture)) return false;
+    for (size_t b = 0; b < figure.built.masks.size(); ++b) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/bone_%02zu.png", b);
+        if (!writeGreyPicture(folder + name, figure.built.masks[b])) return false;
+    }
+    return writeText(folder + "/mesh.obj", objText(figure.built.mesh));
+}
 
 bool generateShow(const std::string& root) {
     const auto started = std::chrono::steady_clock::now();
     mkdir(root.c_str(), 0755);
     if (!writeBackgrounds(root)) return false;
 
-    std::vector<Slot> slots;
-    slots.push_back({1, scaledDesign(octopusDesign()), {}});
-    slots.push_back({2, scaledDesign(plantDesign()), {}});
-    slots.push_back({3, scaledDesign(dancerDesign()), {}});
-    slots.push_back({4, scaledDesign(jellyDesign()), {}});
+    std::vector<DemoFigure> slots;
     bool sound = true;
-    for (Slot& slot : slots) {
-        slot.built = buildFigure(slot.design);
-        if (!writeFigure(root, slot)) return false;
-        sound = checkFigure(slot.design.directory, slot.built) && sound;
+    for (int slot = 1; slot <= 4; ++slot) {
+        slots.push_back(demoFigure(slot));
+        const DemoFigure& figure = slots.back();
+        if (!writeDemoFigure(root + "/" + figure.design.directory, figure)) return false;
+        sound = checkFigure(figure.design.directory, figure.built) && sound;
     }
 
     std::vector<SlotFigure> figures;
-    for (const Slot& slot : slots) figures.push_back({slot.index, &slot.design, &slot.built.mesh});
+    for (const DemoFigure& slot : slots)
+        figures.push_back({slot.slot, &slot.design, &slot.built.mesh});
     const std::vector<ScriptRow> rows = choreograph(figures);
     sound = checkScript(rows, figures) && sound;
     if (!writeText(root + "/anim.txt", scriptText(rows))) return false;

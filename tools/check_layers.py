@@ -18,6 +18,7 @@ LAYERS = {
     "figure": ["scene", "files", "deform"],
     "driver": ["scene", "files", "platform", "deform", "render", "merge"],
     "capture": ["scene", "files", "platform", "video", "deform", "render", "driver", "merge"],
+    "newshow": ["scene", "files", "merge", "figure", "video"],
 }
 
 # System headers that only some layers may include.

@@ -105,7 +105,8 @@ struct Glyph {
     bool space;
 };
 
-// A card line as glyphs, its spaces trimmed at both ends, and the words between its spaces.
+// A card line as glyphs, and the words between its spaces. Rows hold whole words and are placed
+// by their ink, so spaces at either end of a line take no room anywhere.
 struct ShapedLine {
     const CardFont* font;
     double height;  // 0 for a line that takes no room
@@ -133,10 +134,6 @@ ShapedLine shapeLine(const CardLine& line, const CardFont& font) {
         }
         shaped.glyphs.push_back(glyph);
     }
-    while (!shaped.glyphs.empty() && shaped.glyphs.back().space) shaped.glyphs.pop_back();
-    size_t lead = 0;
-    while (lead < shaped.glyphs.size() && shaped.glyphs[lead].space) ++lead;
-    shaped.glyphs.erase(shaped.glyphs.begin(), shaped.glyphs.begin() + lead);
     for (size_t i = 0; i + 1 < shaped.glyphs.size(); ++i)
         shaped.glyphs[i].advance += stbtt_GetGlyphKernAdvance(&font.info, shaped.glyphs[i].index,
                                                               shaped.glyphs[i + 1].index);

@@ -69,7 +69,7 @@ bool encode(const std::string& path, SongFormat songFormat, const std::vector<in
     e.encoder = avcodec_alloc_context3(codec);
     e.stream = avformat_new_stream(e.format, nullptr);
     if (e.encoder == nullptr || e.stream == nullptr) return false;
-    const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
     av_channel_layout_copy(&e.encoder->ch_layout, &stereo);
     e.encoder->sample_rate = sampleRate;
     e.encoder->sample_fmt =

@@ -20,7 +20,7 @@ LAYERS = {
     "showgen": ["scene", "files", "deform", "figure", "mp3"],
     "driver": ["scene", "files", "platform", "deform", "render", "merge"],
     "capture": ["scene", "files", "platform", "video", "deform", "render", "driver", "merge"],
-    "newshow": ["scene", "files", "merge", "figure", "video", "showgen"],
+    "newshow": ["scene", "files", "merge", "figure", "video", "showgen", "mp3"],
 }
 
 # System headers that only some layers may include.

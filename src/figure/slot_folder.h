@@ -19,5 +19,9 @@ bool holdsFigure(const std::string& folder);
 // can't be written; then nothing has changed.
 bool writeSlotFolder(const SlotWriting& writing, const FigureResult& figure, std::string& error);
 
+// Writes the figure's mesh.obj, tex.png and bone masks into the folder `into`, which must
+// exist; bkg.png is left to the caller. False with a message when a file can't be written.
+bool writeFigureFiles(const FigureResult& figure, const std::string& into, std::string& error);
+
 // The plain background that a new slot gets: a dark blue fall towards the floor.
 std::vector<uint8_t> plainBackground(int width, int height);

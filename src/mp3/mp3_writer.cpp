@@ -2,12 +2,16 @@
 
 #include <lame/lame.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 
-bool writeMp3(const std::string& path, const std::vector<int16_t>& samples, int sampleRate,
-              int kilobitsPerSecond) {
+namespace {
+
+// Encodes `chunk` frames a call (all of them in one call for a chunk of 0).
+bool encodeMp3(const std::string& path, const std::vector<int16_t>& samples, int sampleRate,
+               int kilobitsPerSecond, int chunk, const std::function<void(double)>& progress) {
     lame_global_flags* lame = lame_init();
     if (lame == nullptr) {
         std::fprintf(stderr, "mp3: can't start the encoder\n");
@@ -29,12 +33,21 @@ bool writeMp3(const std::string& path, const std::vector<int16_t>& samples, int 
     const int frames = int(samples.size() / 2);
     std::vector<unsigned char> out(size_t(1.25 * frames + 7200) + 16384);
     std::vector<short> pcm(samples.begin(), samples.end());
-    int written =
-        lame_encode_buffer_interleaved(lame, pcm.data(), frames, out.data(), int(out.size()));
-    if (written < 0) {
-        std::fprintf(stderr, "mp3: encoding failed (%d)\n", written);
-        lame_close(lame);
-        return false;
+    if (chunk <= 0) chunk = std::max(frames, 1);
+    int written = 0;
+    for (int at = 0; at < frames || (at == 0 && frames == 0); at += chunk) {
+        const int count = std::min(chunk, frames - at);
+        const int wrote =
+            lame_encode_buffer_interleaved(lame, pcm.data() + size_t(at) * 2, count,
+                                           out.data() + written, int(out.size()) - written);
+        if (wrote < 0) {
+            std::fprintf(stderr, "mp3: encoding failed (%d)\n", wrote);
+            lame_close(lame);
+            return false;
+        }
+        written += wrote;
+        if (progress) progress(frames == 0 ? 1.0 : double(at + count) / frames);
+        if (frames == 0) break;
     }
     int flushed = lame_encode_flush(lame, out.data() + written, int(out.size()) - written);
     lame_close(lame);
@@ -49,6 +62,18 @@ bool writeMp3(const std::string& path, const std::vector<int16_t>& samples, int 
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool writeMp3(const std::string& path, const std::vector<int16_t>& samples, int sampleRate,
+              int kilobitsPerSecond) {
+    return encodeMp3(path, samples, sampleRate, kilobitsPerSecond, 0, nullptr);
+}
+
+bool writeMp3(const std::string& path, const std::vector<int16_t>& samples, int sampleRate,
+              int kilobitsPerSecond, const std::function<void(double)>& progress) {
+    return encodeMp3(path, samples, sampleRate, kilobitsPerSecond, sampleRate, progress);
 }
 
 std::vector<int16_t> makeTone(double frequency, double seconds, int sampleRate) {

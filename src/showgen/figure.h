@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "figure/figure_mesh.h"
+#include "figure/placement.h"
 #include "showgen/raster.h"
 #include "showgen/shapes.h"
 
-constexpr int figureTextureWidth = 2048;
-constexpr int figureTextureHeight = 1024;
+// The texture's size is the figure layer's (figureTextureWidth x figureTextureHeight).
 
 // The design origin sits in the middle column, a little below the middle row: figures reach
 // higher above their centre than below it.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <memory>
 
 #include "figure/drawing.h"
@@ -130,11 +131,41 @@ bool planSong(const NewShowOptions& options, Plan& plan, std::string& error) {
     return true;
 }
 
-bool writeSlots(const Plan& plan, const std::string& into, RestPin (&pins)[sceneSlotCount],
-                std::vector<std::string>& summary, std::string& error) {
+// The four figures written side by side, the demo's built first for the slots without a
+// drawing: each takes seconds, most of it in compressing its PNG files.
+bool writeFigures(const Plan& plan, const std::string& into, size_t (&vertices)[sceneSlotCount],
+                  std::string& error) {
+    std::future<std::string> written[sceneSlotCount];
+    for (int slot = 1; slot <= 4; ++slot) {
+        const std::string folder = into + "/" + sceneSlots[slot].directory;
+        const FigureResult* drawn = plan.figures[slot].get();
+        written[slot] = std::async(std::launch::async, [folder, slot, drawn, &vertices] {
+            std::string failure;
+            if (drawn != nullptr) {
+                vertices[slot] = drawn->mesh.vertices.size();
+                writeFigureFiles(*drawn, folder, failure);
+                return failure;
+            }
+            const DemoFigure figure = demoFigure(slot);
+            vertices[slot] = figure.built.mesh.vertices.size();
+            if (!writeDemoFigure(folder, figure))
+                failure = "can't write the figure of " + std::string(sceneSlots[slot].directory);
+            return failure;
+        });
+    }
+    error.clear();
+    for (int slot = 1; slot <= 4; ++slot) {
+        const std::string failure = written[slot].get();
+        if (error.empty()) error = failure;
+    }
+    return error.empty();
+}
+
+bool writeSlots(const NewShowOptions& options, const Plan& plan, const std::string& into,
+                RestPin (&pins)[sceneSlotCount], std::vector<std::string>& summary,
+                std::string& error) {
     for (int slot = 0; slot < sceneSlotCount; ++slot) {
-        const std::string name = sceneSlots[slot].directory;
-        const std::string folder = into + "/" + name;
+        const std::string folder = into + "/" + sceneSlots[slot].directory;
         if (mkdir(folder.c_str(), 0755) != 0) {
             error = "can't make " + folder + ": " + std::strerror(errno);
             return false;
@@ -143,21 +174,16 @@ bool writeSlots(const Plan& plan, const std::string& into, RestPin (&pins)[scene
             error = "can't write " + folder + "/bkg.png";
             return false;
         }
-        if (slot == 0 || slot == sceneSlotCount - 1) continue;
-        std::string made;
-        if (plan.figures[slot]) {
-            if (!writeFigureFiles(*plan.figures[slot], folder, error)) return false;
-            made = std::to_string(plan.figures[slot]->mesh.vertices.size()) +
-                   " vertices from the drawing";
-        } else {
-            const DemoFigure figure = demoFigure(slot);
-            if (!writeDemoFigure(folder, figure)) {
-                error = "can't write the figure of " + name;
-                return false;
-            }
-            made = "the demo's figure, " + std::to_string(figure.built.mesh.vertices.size()) +
-                   " vertices";
-        }
+    }
+    size_t vertices[sceneSlotCount] = {};
+    if (!writeFigures(plan, into, vertices, error)) return false;
+    for (int slot = 1; slot <= 4; ++slot) {
+        const std::string name = sceneSlots[slot].directory;
+        const std::string folder = into + "/" + name;
+        const std::string made =
+            plan.figures[slot]
+                ? std::to_string(vertices[slot]) + " vertices from " + options.figures[slot]
+                : "the demo's figure, " + std::to_string(vertices[slot]) + " vertices";
         if (!readRestPin(folder + "/mesh.obj", pins[slot], error)) return false;
         summary.push_back(name + "/: " + made + ", on stage from " +
                           secondsText(plan.timeline.sections[slot - 1]) + " s");
@@ -198,10 +224,20 @@ bool writeSong(const NewShowOptions& options, const Plan& plan, const std::strin
 bool writeFolder(const NewShowOptions& options, const Plan& plan, const std::string& into,
                  const std::function<void(double)>& progress, std::vector<std::string>& summary,
                  std::string& error) {
+    // The song is encoded while the figures are written.
+    std::vector<std::string> songSummary;
+    std::string songError;
+    std::future<bool> song = std::async(std::launch::async, [&] {
+        return writeSong(options, plan, into, progress, songSummary, songError);
+    });
     RestPin pins[sceneSlotCount];
-    const std::string cards = "quimet/, logo/: the title card and the closing card";
-    if (!writeSlots(plan, into, pins, summary, error)) return false;
-    summary.insert(summary.begin(), cards);
+    summary.push_back("quimet/, logo/: the title card and the closing card");
+    const bool slots = writeSlots(options, plan, into, pins, summary, error);
+    if (!song.get()) {
+        if (slots) error = songError;
+        return false;
+    }
+    if (!slots) return false;
     const Timeline& t = plan.timeline;
     const std::string comment = "# Fitted by kelvaro-new to " + baseName(options.song) + " (" +
                                 secondsText(plan.song.seconds) + " s)\n";
@@ -213,7 +249,8 @@ bool writeFolder(const NewShowOptions& options, const Plan& plan, const std::str
                       secondsText(t.sections[2]) + ", " + secondsText(t.sections[3]) +
                       " s, closing card at " + secondsText(t.end) + " s");
     summary.push_back("anim.txt: 5 rows, each figure at rest in its section");
-    return writeSong(options, plan, into, progress, summary, error);
+    summary.insert(summary.end(), songSummary.begin(), songSummary.end());
+    return true;
 }
 
 }  // namespace

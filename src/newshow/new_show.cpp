@@ -180,6 +180,9 @@ bool writeSlots(const NewShowOptions& options, const Plan& plan, const std::stri
     for (int slot = 1; slot <= 4; ++slot) {
         const std::string name = sceneSlots[slot].directory;
         const std::string folder = into + "/" + name;
+        if (plan.figures[slot])
+            for (const std::string& note : plan.figures[slot]->notes)
+                summary.push_back(name + "/: " + note);
         const std::string made =
             plan.figures[slot]
                 ? std::to_string(vertices[slot]) + " vertices from " + options.figures[slot]
@@ -265,8 +268,10 @@ std::vector<CardLine> cardLines(const NewShowOptions& options, int slot) {
         return lines;
     }
     // The closing card names the show again above its credits.
-    if (!options.title.empty())
-        lines.push_back({options.title.front(), options.credits.empty() ? 110.0f : 84.0f, true});
+    if (!options.title.empty() && options.credits.empty())
+        return {{options.title.front(), 110.0f, true}};
+    if (!options.title.empty()) lines.push_back({options.title.front(), 84.0f, true});
+    if (!options.title.empty()) lines.push_back({"", 20.0f, false});
     for (const std::string& line : options.credits) lines.push_back({line, 48.0f, false});
     return lines;
 }

@@ -29,7 +29,7 @@ struct Progress {
             if (percent == 100) std::fputc('\n', stderr);
         } else {
             const int quarter = int(share * 4.0);
-            if (quarter == shown) return;
+            if (quarter == shown || quarter == 0) return;
             shown = quarter;
             std::fprintf(stderr, "kelvaro-new: encoding the song, %d %%\n", quarter * 25);
         }

@@ -90,6 +90,9 @@ bool takeDecoded(Decoding& decoding, std::vector<int16_t>& samples) {
 
 bool decodeSong(const std::string& path, Song& song, std::string& error) {
     const std::string prefix = "can't read the song " + path + ": ";
+    // FFmpeg's own warnings (timestamps of a Vorbis stream's first samples) mean nothing to
+    // whoever brings the song; a file that can't be read gets a message of ours.
+    av_log_set_level(AV_LOG_ERROR);
     Decoding decoding;
     int result = avformat_open_input(&decoding.format, path.c_str(), nullptr, nullptr);
     if (result >= 0) result = avformat_find_stream_info(decoding.format, nullptr);

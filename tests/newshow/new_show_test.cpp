@@ -89,7 +89,7 @@ TEST(NewShowCards, LinesFromTheTitleAndCreditsOrTheFolder) {
     EXPECT_EQ(texts(cardLines(options, 0)), "Dance*/120 by Ana/48 ");
     EXPECT_EQ(texts(cardLines(options, 5)), "Dance*/110 ");
     options.credits = {"Music: X", "Drawings: Y"};
-    EXPECT_EQ(texts(cardLines(options, 5)), "Dance*/84 Music: X/48 Drawings: Y/48 ");
+    EXPECT_EQ(texts(cardLines(options, 5)), "Dance*/84 /20 Music: X/48 Drawings: Y/48 ");
     options.title.clear();
     EXPECT_EQ(texts(cardLines(options, 0)), "my-show*/120 ");
     EXPECT_EQ(texts(cardLines(options, 5)), "Music: X/48 Drawings: Y/48 ");

@@ -297,6 +297,6 @@ bool makeNewShow(const NewShowOptions& options, const std::function<void(double)
     }
     const std::string keep = there ? options.folder + "~" : std::string();
     if (!commitAtomicFolder(folder, keep, error)) return false;
-    if (there) summary.push_back("the folder that was there is kept as " + keep);
+    if (there) summary.push_back("what was there is kept as " + keep);
     return true;
 }

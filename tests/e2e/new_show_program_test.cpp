@@ -78,7 +78,7 @@ TEST_P(NewShowSongs, MakeACompleteShowTimedToTheSong) {
     expectCompleteShow(show);
     if (c.replacing) {
         EXPECT_EQ(readTextFile(work.file("show~/old.txt")), "the old show\n");
-        EXPECT_NE(r.err.find("kept as show~"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("is kept as show~"), std::string::npos) << r.err;
     }
 
     // The timeline follows the song's length.

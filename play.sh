@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 # Build messages go to stderr: stdout carries only the show's own console lines.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target kelvaro kelvaro-author kelvaro-merge kelvaro-capture \
-    kelvaro-figure show_content >&2
+    kelvaro-figure kelvaro-new show_content >&2
 cd build/show
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "play: no display (DISPLAY and WAYLAND_DISPLAY are unset); playing on a virtual" \

@@ -8,7 +8,7 @@ packages=(
     libgl1-mesa-dri libegl-mesa0 libmp3lame-dev
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev libyuv-dev
     libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev libopencv-imgproc-dev
-    xvfb xauth xdotool xfonts-base
+    xvfb xauth xdotool xfonts-base fonts-dejavu-core
 )
 
 missing=()

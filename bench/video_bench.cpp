@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "mp3_writer.h"
+#include "mp3/mp3_writer.h"
 #include "video/video_writer.h"
 
 namespace {

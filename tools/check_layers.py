@@ -16,8 +16,11 @@ LAYERS = {
     "render": ["scene"],
     "merge": ["scene", "files"],
     "figure": ["scene", "files", "deform", "merge"],
+    "mp3": [],
+    "showgen": ["scene", "files", "deform", "figure", "mp3"],
     "driver": ["scene", "files", "platform", "deform", "render", "merge"],
     "capture": ["scene", "files", "platform", "video", "deform", "render", "driver", "merge"],
+    "newshow": ["scene", "files", "merge", "figure", "video", "showgen", "mp3"],
 }
 
 # System headers that only some layers may include.
@@ -28,6 +31,7 @@ OWNERS = [
     (re.compile(r"^opencv2/"), {"figure"}, "OpenCV"),
     (re.compile(r"^lib(avcodec|avformat|avutil|swscale|swresample)/"), {"video"}, "FFmpeg"),
     (re.compile(r"^libyuv[/.]"), {"video"}, "libyuv"),
+    (re.compile(r"^lame/"), {"mp3"}, "LAME"),
 ]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')

@@ -1,7 +1,7 @@
 // Writes the show folder that the play command runs in.
 #include <cstdio>
 
-#include "show_writer.h"
+#include "showgen/show_writer.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -60,8 +60,9 @@ bool writeBackground(const SlotWriting& writing, const std::string& into, std::s
     return writePicture(target, backgroundWidth, backgroundHeight, 3, plain.data(), error);
 }
 
-bool writeFiles(const SlotWriting& writing, const FigureResult& figure, const std::string& into,
-                std::string& error) {
+}  // namespace
+
+bool writeFigureFiles(const FigureResult& figure, const std::string& into, std::string& error) {
     if (!writeBytes(into + "/mesh.obj", objText(figure.mesh), error)) return false;
     if (!writePicture(into + "/tex.png", figureTextureWidth, figureTextureHeight, 3,
                       figure.texture.data(), error)) {
@@ -74,7 +75,14 @@ bool writeFiles(const SlotWriting& writing, const FigureResult& figure, const st
         if (!writePicture(into + name, mask.width, mask.height, 1, mask.cells.data(), error))
             return false;
     }
-    return writeBackground(writing, into, error);
+    return true;
+}
+
+namespace {
+
+bool writeFiles(const SlotWriting& writing, const FigureResult& figure, const std::string& into,
+                std::string& error) {
+    return writeFigureFiles(figure, into, error) && writeBackground(writing, into, error);
 }
 
 }  // namespace

@@ -46,5 +46,9 @@ void abandonSlotFolder(PreparedSlot& prepared);
 // remove; false with a message when the new figure stays in place.
 bool restoreSlotFolder(const PreparedSlot& prepared, std::string& error);
 
+// Writes the figure's mesh.obj, tex.png and bone masks into the folder `into`, which must
+// exist; bkg.png is left to the caller. False with a message when a file can't be written.
+bool writeFigureFiles(const FigureResult& figure, const std::string& into, std::string& error);
+
 // The plain background that a new slot gets: a dark blue fall towards the floor.
 std::vector<uint8_t> plainBackground(int width, int height);

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "mp3_writer.h"
+#include "mp3/mp3_writer.h"
 #include "scene/show_facts.h"
 #include "stb_image_write.h"
 

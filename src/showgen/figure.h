@@ -1,0 +1,67 @@
+// A figure of a mesh slot: its outline, its bones, how it is painted, and the points that the
+// choreography holds it by. Figures are designed in screen orientation (u to the right, v
+// down); the start camera shows a texture's x axis right to left, so the texture holds the
+// figure mirrored and it reads the right way on screen.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "figure/figure_mesh.h"
+#include "figure/placement.h"
+#include "showgen/raster.h"
+#include "showgen/shapes.h"
+
+// The texture's size is the figure layer's (figureTextureWidth x figureTextureHeight).
+
+// The design origin sits in the middle column, a little below the middle row: figures reach
+// higher above their centre than below it.
+constexpr double designOriginRow = 620.0;
+
+inline Vec2 designToTexture(Vec2 d) {
+    return {figureTextureWidth / 2.0 - d.x, designOriginRow + d.y};
+}
+inline Vec2 textureToDesign(Vec2 t) {
+    return {figureTextureWidth / 2.0 - t.x, t.y - designOriginRow};
+}
+
+struct FigureHandle {
+    std::string name;
+    Vec2 design;
+};
+
+struct FigureDesign {
+    std::string directory;
+    int boneCount = 0;
+    double meshSpacing = 12.0;
+    double scale = 1.0;  // the functions below are drawn this much larger in the texture
+    std::function<double(Vec2)> silhouette;      // signed distance, design frame
+    std::function<float(int, Vec2)> boneWeight;  // 0..1 per bone, design frame
+    std::function<Colour(Vec2, double)> paint;   // colour at a point, given the silhouette
+    Colour edgeColour{0.1f, 0.05f, 0.1f};        // what lies just outside the outline
+    std::vector<FigureHandle> handles;
+};
+
+struct BuiltFigure {
+    Picture texture;
+    std::vector<GreyPicture> masks;
+    FigureMesh mesh;  // texture pixel frame
+};
+
+BuiltFigure buildFigure(const FigureDesign& design);
+
+// The same figure with its scale folded into its functions and handles (scale 1).
+FigureDesign scaledDesign(const FigureDesign& design);
+
+// A mask weight from a signed distance: 1 well inside the part, easing to 0 `reach` pixels
+// outside it, so that neighbouring parts overlap at their joints.
+float partWeight(double distance, double reach);
+
+// The texture point of the vertex nearest to a design point.
+int nearestVertex(const FigureMesh& mesh, Vec2 design);
+
+FigureDesign octopusDesign();  // kiv
+FigureDesign plantDesign();    // vastel
+FigureDesign dancerDesign();   // doranek
+FigureDesign jellyDesign();    // pilou

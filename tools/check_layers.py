@@ -13,11 +13,13 @@ LAYERS = {
     "platform": [],
     "video": ["files"],
     "deform": ["scene"],
+    "beat": ["scene", "video"],
     "render": ["scene"],
     "merge": ["scene", "files"],
     "figure": ["scene", "files", "deform", "merge"],
-    "driver": ["scene", "files", "platform", "deform", "render", "merge"],
-    "capture": ["scene", "files", "platform", "video", "deform", "render", "driver", "merge"],
+    "driver": ["scene", "files", "platform", "deform", "render", "merge", "beat"],
+    "capture": ["scene", "files", "platform", "video", "deform", "render", "driver", "merge",
+                "beat"],
 }
 
 # System headers that only some layers may include.

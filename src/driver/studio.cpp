@@ -310,6 +310,8 @@ void drawStudioHeadsUp(const DriverState& state) {
     facts.draggedVertex = drawing ? state.selectedVertex : -1;
     facts.rowsPrinted = studio.rowsPrinted;
     facts.takes = int32_t(studio.takes.takes.size());
+    facts.hasGrid = hasBeatGrid(state.timeline);
+    facts.barPosition = barPositionAt(state.timeline, facts.showTime);
     drawHeadsUpLine(formatHeadsUpLine(facts, studio.transport).c_str(), windowWidth, windowHeight);
 
     StripMarks marks{};

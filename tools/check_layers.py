@@ -13,14 +13,16 @@ LAYERS = {
     "platform": [],
     "video": ["files"],
     "deform": ["scene"],
+    "beat": ["scene", "video"],
     "render": ["scene"],
     "merge": ["scene", "files"],
     "figure": ["scene", "files", "deform", "merge"],
     "mp3": [],
     "showgen": ["scene", "files", "deform", "figure", "mp3"],
-    "driver": ["scene", "files", "platform", "deform", "render", "merge"],
-    "capture": ["scene", "files", "platform", "video", "deform", "render", "driver", "merge"],
-    "newshow": ["scene", "files", "merge", "figure", "video", "showgen", "mp3"],
+    "driver": ["scene", "files", "platform", "deform", "render", "merge", "beat"],
+    "capture": ["scene", "files", "platform", "video", "deform", "render", "driver", "merge",
+                "beat"],
+    "newshow": ["scene", "files", "merge", "figure", "video", "showgen", "mp3", "beat"],
 }
 
 # System headers that only some layers may include.

@@ -200,6 +200,25 @@ void handleTakeKeys(DriverState& state, const KeyPresses& presses) {
     if (presses.pressed[VK_K] && keepStudioTakes(state)) takesChanged(state);
 }
 
+// The timeline whose beat grid the studio keys and the strip follow: the show's own, or with
+// the grid found in the music.
+const Timeline& gridTimeline(const DriverState& state) {
+    return state.studio.beatFound ? state.studio.beatTimeline : state.timeline;
+}
+
+void collectBeatSearch(DriverState& state) {
+    Studio& studio = state.studio;
+    if (!studio.beatSearch || !studio.beatSearch->done.load(std::memory_order_acquire)) return;
+    const std::shared_ptr<BeatSearch> search = std::move(studio.beatSearch);
+    if (search->found) {
+        studio.beatFound = true;
+        studio.beatTimeline = withFoundGrid(state.timeline, search->grid);
+        tellStudio(describeFoundGrid(search->grid, musicFileName));
+    } else if (!search->error.empty()) {
+        tellStudio("beat: " + search->error);
+    }
+}
+
 }  // namespace
 
 double startStudioFrame(Platform& platform, DriverState& state, const InputTable& input) {
@@ -233,9 +252,10 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     studio.leftPressesSeen = input.mouseLeftPresses;
 
     const KeyPresses presses = detectPresses(studio.keys, input);
+    collectBeatSearch(state);
     const Transport before = studio.transport;
     TransportStep step =
-        runTransport(studio.transport, state.timeline, presses, state.clock, counter);
+        runTransport(studio.transport, gridTimeline(state), presses, state.clock, counter);
     carryOutOnMusic(platform, studio.transport, step);
     tellTransport(before, studio.transport, step);
     if (step.looped && button && state.dragging) {
@@ -262,6 +282,11 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     if (presses.pressed[VK_H]) {
         studio.headsUp = !studio.headsUp;
         studio.stripStale = true;
+        const bool searched = studio.beatSearch || studio.beatFound || studio.beatSearched;
+        if (studio.headsUp && !hasBeatGrid(state.timeline) && !searched) {
+            studio.beatSearched = true;
+            studio.beatSearch = startBeatSearch(platform, musicFileName);
+        }
     }
     handleTakeKeys(state, presses);
     if (presses.pressed[VK_F12]) {
@@ -310,6 +335,8 @@ void drawStudioHeadsUp(const DriverState& state) {
     facts.draggedVertex = drawing ? state.selectedVertex : -1;
     facts.rowsPrinted = studio.rowsPrinted;
     facts.takes = int32_t(studio.takes.takes.size());
+    facts.hasGrid = hasBeatGrid(gridTimeline(state));
+    facts.barPosition = barPositionAt(gridTimeline(state), facts.showTime);
     drawHeadsUpLine(formatHeadsUpLine(facts, studio.transport).c_str(), windowWidth, windowHeight);
 
     StripMarks marks{};
@@ -327,7 +354,7 @@ void drawStudioHeadsUp(const DriverState& state) {
             marks.loop = StripLoop::Active;
             break;
     }
-    drawTimelineStrip(studio.strip, marks, state.timeline, windowWidth, windowHeight);
+    drawTimelineStrip(studio.strip, marks, gridTimeline(state), windowWidth, windowHeight);
 }
 
 void finishStudioFrame(Platform& platform, DriverState& state) {

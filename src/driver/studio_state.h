@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "driver/beat_search.h"
 #include "driver/studio_takes.h"
 #include "driver/transport.h"
 #include "platform/input_table.h"
@@ -39,4 +41,10 @@ struct Studio {
     // afresh once a frame prints none.
     bool rowsSinceLayout;
     int32_t rowsAtFrameStart;
+
+    // Without a tempo line, the beat found in the music once the heads-up display first asks.
+    std::shared_ptr<BeatSearch> beatSearch;
+    bool beatSearched;  // once only, whatever it found
+    bool beatFound;
+    Timeline beatTimeline;  // the show's timeline with the grid found
 };

@@ -38,11 +38,13 @@ TransportStep then(const TransportStep& first, const TransportStep& second) {
 KeyPresses detectPresses(KeyEdges& edges, const InputTable& input) {
     KeyPresses presses{};
     const bool control = input.keys[VK_CONTROL] != 0;
+    const bool shift = input.keys[VK_SHIFT] != 0;
     for (int key = 0; key < 256; ++key) {
         const bool wentDown = input.keys[key] != 0 && edges.held[key] == 0;
         presses.pressed[key] = wentDown || input.presses[key] != edges.presses[key];
         presses.withControl[key] =
             (wentDown && control) || input.controlPresses[key] != edges.controlPresses[key];
+        presses.withShift[key] = presses.pressed[key] && shift;
         edges.held[key] = input.keys[key];
         edges.presses[key] = input.presses[key];
         edges.controlPresses[key] = input.controlPresses[key];
@@ -102,11 +104,56 @@ TransportStep togglePause(Transport& transport, ShowClock& clock, int64_t counte
 
 TransportStep pressLoop(Transport& transport, const Timeline& timeline, ShowClock& clock,
                         int64_t counter) {
+    return pressLoopOnBeat(transport, timeline, clock, counter, false);
+}
+
+bool hasBeatGrid(const Timeline& timeline) {
+    return timeline.hasTempo && timeline.tempo > 0.0 && timeline.beatsPerBar > 0;
+}
+
+namespace {
+
+// A time on a grid line counts as on it, whatever the last bits of its sum say.
+constexpr double onTheLine = 1e-6;
+
+double beatLength(const Timeline& timeline) {
+    return 60.0 / timeline.tempo;
+}
+
+}  // namespace
+
+double nearestBeat(const Timeline& timeline, double showTime) {
+    if (!hasBeatGrid(timeline)) return showTime;
+    const double step = beatLength(timeline);
+    double beat = timeline.firstBeat + std::round((showTime - timeline.firstBeat) / step) * step;
+    if (beat < 0.0) beat += step;
+    return beat;
+}
+
+double barStart(const Timeline& timeline, double showTime, int bars) {
+    if (!hasBeatGrid(timeline)) return showTime;
+    const double bar = beatLength(timeline) * timeline.beatsPerBar;
+    const double index = std::floor((showTime - timeline.firstBeat) / bar + onTheLine);
+    return timeline.firstBeat + (index + bars) * bar;
+}
+
+BarPosition barPositionAt(const Timeline& timeline, double showTime) {
+    if (!hasBeatGrid(timeline)) return BarPosition{1, 1};
+    const long long beat =
+        (long long)std::floor((showTime - timeline.firstBeat) / beatLength(timeline) + onTheLine);
+    const long long perBar = timeline.beatsPerBar;
+    const long long bar = beat >= 0 ? beat / perBar : -((-beat + perBar - 1) / perBar);
+    return BarPosition{bar + 1, int(beat - bar * perBar) + 1};
+}
+
+TransportStep pressLoopOnBeat(Transport& transport, const Timeline& timeline, ShowClock& clock,
+                              int64_t counter, bool snap) {
     const double time = readTransportClock(transport, clock, counter);
+    const double at = snap ? nearestBeat(timeline, time) : time;
     // The time runs on past the show while recording; a loop there would jump back to where
     // no seek can go.
     const double latest = latestStudioTime(timeline);
-    const double mark = time < latest ? time : latest;
+    const double mark = at < latest ? at : latest;
     switch (transport.loop) {
         case LoopState::None:
             transport.loop = LoopState::StartMarked;
@@ -126,7 +173,11 @@ TransportStep pressLoop(Transport& transport, const Timeline& timeline, ShowCloc
             transport.loop = LoopState::None;
             break;
     }
-    transport.lastTime = time;
+    // A loop end snapped back to a beat already played is passed all the same: the next frame
+    // plays the loop from its start.
+    transport.lastTime = snap && transport.loop == LoopState::Active && transport.loopEnd < time
+                             ? transport.loopEnd
+                             : time;
     return stay(time);
 }
 
@@ -154,8 +205,17 @@ TransportStep runTransport(Transport& transport, const Timeline& timeline,
     if (presses.pressed[VK_HOME]) step = then(step, seek(sectionStartAt(timeline, step.showTime)));
     if (presses.pressed[VK_PRIOR]) step = then(step, seek(step.showTime - seekStep));
     if (presses.pressed[VK_NEXT]) step = then(step, seek(step.showTime + seekStep));
+    if (hasBeatGrid(timeline)) {
+        if (presses.pressed[VK_OEM_4])
+            step = then(step, seek(barStart(timeline, step.showTime, -1)));
+        if (presses.pressed[VK_OEM_6])
+            step = then(step, seek(barStart(timeline, step.showTime, 1)));
+    }
     if (presses.pressed[VK_P]) step = then(step, togglePause(transport, clock, counter));
-    if (presses.pressed[VK_L]) step = then(step, pressLoop(transport, timeline, clock, counter));
+    if (presses.pressed[VK_L]) {
+        const bool snap = hasBeatGrid(timeline) && !presses.withShift[VK_L];
+        step = then(step, pressLoopOnBeat(transport, timeline, clock, counter, snap));
+    }
     return step;
 }
 
@@ -170,6 +230,9 @@ std::string formatShowTime(double seconds) {
 std::string formatHeadsUpLine(const HeadsUpFacts& facts, const Transport& transport) {
     std::string line = formatShowTime(facts.showTime);
     const auto field = [&line](const std::string& text) { line += "  " + text; };
+    if (facts.hasGrid)
+        field("bar " + std::to_string(facts.barPosition.bar) + "." +
+              std::to_string(facts.barPosition.beat));
     field(facts.folder != nullptr ? facts.folder : "");
     if (facts.recording) field("recording");
     if (facts.preview) field("preview");

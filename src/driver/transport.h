@@ -15,7 +15,8 @@
 
 // The studio's keys (VirtualKey codes): Page Up and Page Down seek 5 s back and forward, Home
 // goes back to the start of the current section, P pauses and resumes, L marks the loop's
-// start and end and clears it, H shows and hides the heads-up line, F12 previews the script.
+// start and end and clears it, H shows and hides the heads-up line, F12 previews the script,
+// [ and ] step one bar back and forward when the timeline gives the music's beat grid.
 constexpr double seekStep = 5.0;
 
 enum class LoopState { None, StartMarked, Active };
@@ -51,6 +52,7 @@ struct KeyEdges {
 struct KeyPresses {
     bool pressed[256];
     bool withControl[256];  // pressed while Ctrl was down
+    bool withShift[256];    // pressed while Shift was down at this call
 };
 
 // Keys that went down since the last call: a key held over several frames acts once, and a key
@@ -92,8 +94,33 @@ TransportStep pressLoop(Transport& transport, const Timeline& timeline, ShowCloc
 TransportStep advanceTransport(Transport& transport, const Timeline& timeline, ShowClock& clock,
                                int64_t counter);
 
+// The beat grid of the timeline's tempo line: beat i at firstBeat + i · 60 / tempo, for every
+// whole i (before the first beat too), bar b (from 1) starting at beat (b - 1) · beatsPerBar.
+bool hasBeatGrid(const Timeline& timeline);
+
+// The grid's beat nearest `showTime`, at 0 s or later; `showTime` itself without a grid.
+double nearestBeat(const Timeline& timeline, double showTime);
+
+// The start of the bar `bars` bars on from the one `showTime` lies in (-1: the bar before,
+// 1: the next); a bar's own start lies in it. `showTime` itself without a grid.
+double barStart(const Timeline& timeline, double showTime, int bars);
+
+// Where `showTime` lies in the grid: bar 1 beat 1 at the first beat, bars before it at 0 and
+// below.
+struct BarPosition {
+    long long bar;
+    int beat;  // 1 .. beatsPerBar
+};
+BarPosition barPositionAt(const Timeline& timeline, double showTime);
+
+// Marks the loop as pressLoop does, at the grid's nearest beat when `snap` and the timeline
+// has a grid.
+TransportStep pressLoopOnBeat(Transport& transport, const Timeline& timeline, ShowClock& clock,
+                              int64_t counter, bool snap);
+
 // One frame of the studio keys: the reading of advanceTransport, then Home, Page Up,
-// Page Down, P and L in that order, each acting on the time the one before left.
+// Page Down, [, ], P and L in that order, each acting on the time the one before left. With a
+// beat grid, [ and ] step a bar and L marks the nearest beat (Shift+L the time itself).
 TransportStep runTransport(Transport& transport, const Timeline& timeline,
                            const KeyPresses& presses, ShowClock& clock, int64_t counter);
 
@@ -105,10 +132,13 @@ struct HeadsUpFacts {
     bool preview;           // the script is playing back
     int32_t draggedVertex;  // -1 when none
     int32_t rowsPrinted;
-    int32_t takes;  // recorded and not kept
+    int32_t takes;         // recorded and not kept
+    bool hasGrid = false;  // the music's beat grid is known: the bar and beat follow the time
+    BarPosition barPosition = {1, 1};
 };
 
-// e.g. "01:10.25  kiv  recording  vertex 123  rows 456  takes 2". The states that hold are
+// e.g. "01:10.25  kiv  recording  vertex 123  rows 456  takes 2", with "bar 17.3" after the
+// time when the grid is known. The states that hold are
 // listed in the order recording, preview, paused, loop; the takes only when there are some;
 // plain ASCII only.
 std::string formatHeadsUpLine(const HeadsUpFacts& facts, const Transport& transport);

@@ -69,4 +69,6 @@ enum VirtualKey : int {
     VK_F6 = 117,
     VK_F10 = 121,
     VK_F12 = 123,
+    VK_OEM_4 = 219,  // [ on a US keyboard
+    VK_OEM_6 = 221,  // ]
 };

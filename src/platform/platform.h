@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/input_table.h"
 
@@ -59,4 +61,14 @@ public:
     virtual void musicResume() = 0;
     // Seconds into the track, or a negative number where that can't be told.
     virtual double musicPosition() = 0;
+
+    // The samples of the music file `file`, interleaved 16-bit at 44.1 kHz in `channels`
+    // channels, for finding its beat. Safe to call from a thread of its own once the music is
+    // open. False where the platform can't decode (the default: nothing said in `error`) or
+    // the file can't be decoded (`error` says why).
+    virtual bool musicSamples(const char* file, std::vector<int16_t>& samples, int& channels,
+                              std::string& error) {
+        (void)file, (void)samples, (void)channels, (void)error;
+        return false;
+    }
 };

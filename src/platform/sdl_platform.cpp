@@ -1,6 +1,7 @@
 #include "platform/sdl_platform.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_mixer.h>
 
 #include "platform/message_box.h"
 
@@ -82,4 +83,30 @@ void SdlPlatform::musicResume() {
 
 double SdlPlatform::musicPosition() {
     return ::musicPosition(music_);
+}
+
+bool SdlPlatform::musicSamples(const char* file, std::vector<int16_t>& samples, int& channels,
+                               std::string& error) {
+    int rate = 0, count = 0;
+    Uint16 format = 0;
+    if (Mix_QuerySpec(&rate, &format, &count) == 0) {
+        error = "the sound isn't open";
+        return false;
+    }
+    if (rate != 44100 || format != AUDIO_S16SYS || count < 1) {
+        error = "the sound device plays " + std::to_string(rate) +
+                " Hz, not 16-bit samples at 44100 Hz";
+        return false;
+    }
+    // Decoded into the device's own format, the one checked above.
+    Mix_Chunk* chunk = Mix_LoadWAV(file);
+    if (chunk == nullptr) {
+        error = std::string(file) + ": " + Mix_GetError();
+        return false;
+    }
+    const int16_t* first = reinterpret_cast<const int16_t*>(chunk->abuf);
+    samples.assign(first, first + chunk->alen / sizeof(int16_t));
+    channels = count;
+    Mix_FreeChunk(chunk);
+    return true;
 }

@@ -33,6 +33,8 @@ public:
     void musicPause() override;
     void musicResume() override;
     double musicPosition() override;
+    bool musicSamples(const char* file, std::vector<int16_t>& samples, int& channels,
+                      std::string& error) override;
 
 private:
     WindowState window_;

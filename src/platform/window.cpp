@@ -254,6 +254,10 @@ int virtualKeyFromKeycode(int32_t keycode) {
             return VK_DECIMAL;
         case SDLK_KP_DIVIDE:
             return VK_DIVIDE;
+        case SDLK_LEFTBRACKET:
+            return VK_OEM_4;
+        case SDLK_RIGHTBRACKET:
+            return VK_OEM_6;
         default:
             return 0;
     }

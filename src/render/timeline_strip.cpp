@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "render/overlay.h"
@@ -31,6 +32,35 @@ constexpr Colour unknownSlot = {120, 120, 120};
 constexpr Colour replacedScriptRow = {70, 70, 70};
 constexpr Colour takeRow = {255, 150, 40};
 constexpr Colour replacedTakeRow = {150, 40, 40};
+
+// The beat grid's lines closer than this are left out: they would only grey the band.
+constexpr float closestGridLines = 3.0f;
+
+// The grid of the timeline's tempo line under the lanes: a faint line a beat, a stronger one a
+// bar, each kind only where its lines lie far enough apart to be told apart.
+template <typename PixelAt>
+void drawBeatGrid(const Timeline& timeline, double span, float secondWidth, float top, float bottom,
+                  const PixelAt& pixelAt) {
+    if (!timeline.hasTempo || !(timeline.tempo > 0.0) || timeline.beatsPerBar <= 0) return;
+    const double beat = 60.0 / timeline.tempo;
+    const bool beats = float(beat) * secondWidth >= closestGridLines;
+    const bool bars = float(beat * timeline.beatsPerBar) * secondWidth >= closestGridLines;
+    if (!bars) return;
+    const double step = beats ? beat : beat * timeline.beatsPerBar;
+    const int perLine = beats ? 1 : timeline.beatsPerBar;
+    // From the first line at or after 0 s: the beats before the first beat count too.
+    long long first = (long long)std::ceil(-timeline.firstBeat / step);
+    glBegin(GL_LINES);
+    for (long long i = first; timeline.firstBeat + double(i) * step <= span; ++i) {
+        const long long beatIndex = i * perLine;
+        const bool barLine = beatIndex % timeline.beatsPerBar == 0;
+        glColor4f(1.0f, 1.0f, 1.0f, barLine ? 0.3f : 0.1f);
+        const float x = pixelAt(timeline.firstBeat + double(i) * step);
+        glVertex2f(x, top);
+        glVertex2f(x, bottom);
+    }
+    glEnd();
+}
 
 void quad(float left, float top, float right, float bottom) {
     glVertex2f(left, top);
@@ -133,6 +163,7 @@ void drawTimelineStrip(const StripTicks& ticks, const StripMarks& marks, const T
              box.top + markBottom);
     }
     glEnd();
+    drawBeatGrid(timeline, span, secondWidth, box.top + markTop, box.top + markBottom, pixelAt);
 
     glDisable(GL_BLEND);
     glBegin(GL_LINES);

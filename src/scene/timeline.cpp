@@ -12,7 +12,7 @@ namespace {
 
 // Where each setting came from, for messages about settings that disagree.
 struct Origins {
-    int fade = 0, sections = 0, end = 0;  // line numbers; 0: built in
+    int fade = 0, sections = 0, end = 0, tempo = 0;  // line numbers; 0: built in
 };
 
 std::string secondsText(float seconds) {
@@ -25,6 +25,27 @@ std::string secondsText(float seconds) {
     }
     std::snprintf(text, sizeof text, "%.9g", double(seconds));
     return text;
+}
+
+// A double in the fewest decimals that read back as the same double.
+std::string numberText(double value) {
+    char text[64];
+    for (int decimals = 0; decimals <= 17; ++decimals) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, value);
+        if (std::strtod(text, nullptr) == value) return text;
+    }
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+bool parseNumber(const std::string& word, double& number) {
+    errno = 0;
+    char* after = nullptr;
+    const double value = std::strtod(word.c_str(), &after);
+    if (after == word.c_str() || *after != '\0' || errno == ERANGE || !std::isfinite(value))
+        return false;
+    number = value;
+    return true;
 }
 
 std::string where(const std::string& name, int line) {
@@ -84,12 +105,64 @@ bool checkOrder(const Timeline& t, const Origins& from, const std::string& name,
                               origin(from.sections) + ") must start before the end (" +
                               secondsText(t.end) + " s" + origin(from.end) + ")");
     }
+    if (t.hasTempo && !(t.firstBeat < double(t.end))) {
+        const int line = from.end > from.tempo ? from.end : from.tempo;
+        return fail(line, "the first beat (" + numberText(t.firstBeat) + " s" + origin(from.tempo) +
+                              ") must come before the end (" + secondsText(t.end) + " s" +
+                              origin(from.end) + ")");
+    }
     if (!(t.fadeEnd <= t.end)) {
         const int line = from.end > from.fade ? from.end : from.fade;
         return fail(line, "the fade (to " + secondsText(t.fadeEnd) + " s" + origin(from.fade) +
                               ") must end by the end (" + secondsText(t.end) + " s" +
                               origin(from.end) + ")");
     }
+    return true;
+}
+
+// "tempo BPM FIRST_BEAT [BEATS_PER_BAR]" into `timeline`; its order against the end is
+// checked with the others.
+bool parseTempo(const std::vector<std::string>& words, const std::string& at, Timeline& timeline,
+                std::string& error) {
+    if (words.size() != 3 && words.size() != 4) {
+        error = at +
+                "tempo takes the beats a minute, the first beat in seconds and optionally "
+                "the beats a bar, not " +
+                std::to_string(words.size() - 1) + (words.size() == 2 ? " value" : " values");
+        return false;
+    }
+    double tempo = 0.0, firstBeat = 0.0, beatsPerBar = 4.0;
+    if (!parseNumber(words[1], tempo)) {
+        error = at + "\"" + words[1] + "\" is not a tempo in beats a minute";
+        return false;
+    }
+    if (!parseNumber(words[2], firstBeat)) {
+        error = at + "\"" + words[2] + "\" is not a time in seconds";
+        return false;
+    }
+    if (words.size() == 4 &&
+        (!parseNumber(words[3], beatsPerBar) || beatsPerBar != std::floor(beatsPerBar))) {
+        error = at + "\"" + words[3] + "\" is not a whole number of beats a bar";
+        return false;
+    }
+    if (!(tempo >= slowestTimelineTempo && tempo <= fastestTimelineTempo)) {
+        error = at + "the tempo (" + numberText(tempo) + " beats a minute) must lie between " +
+                numberText(slowestTimelineTempo) + " and " + numberText(fastestTimelineTempo);
+        return false;
+    }
+    if (!(firstBeat >= 0.0)) {
+        error = at + "the first beat can't lie before 0 s";
+        return false;
+    }
+    if (!(beatsPerBar >= fewestBeatsPerBar && beatsPerBar <= mostBeatsPerBar)) {
+        error = at + "the beats a bar (" + numberText(beatsPerBar) + ") must lie between " +
+                std::to_string(fewestBeatsPerBar) + " and " + std::to_string(mostBeatsPerBar);
+        return false;
+    }
+    timeline.hasTempo = true;
+    timeline.tempo = tempo;
+    timeline.firstBeat = firstBeat;
+    timeline.beatsPerBar = int(beatsPerBar);
     return true;
 }
 
@@ -117,6 +190,8 @@ bool parseTimeline(const std::string& text, const std::string& name, Timeline& t
             wanted = 4, seen = &from.sections;
         } else if (setting == "end") {
             wanted = 1, seen = &from.end;
+        } else if (setting == "tempo") {
+            seen = &from.tempo;
         } else {
             error = where(name, number) + "unknown setting \"" + setting +
                     "\" (the settings are fade, sections and end)";
@@ -126,6 +201,11 @@ bool parseTimeline(const std::string& text, const std::string& name, Timeline& t
             error = where(name, number) + setting + " is set twice (first on line " +
                     std::to_string(*seen) + ")";
             return false;
+        }
+        if (setting == "tempo") {
+            if (!parseTempo(words, where(name, number), read, error)) return false;
+            *seen = number;
+            continue;
         }
         if (words.size() - 1 != wanted) {
             error = where(name, number) + setting + " takes " + std::to_string(wanted) +
@@ -206,6 +286,9 @@ std::string formatTimeline(const Timeline& timeline, const std::string& comment)
     text += "sections";
     for (float section : timeline.sections) text += " " + secondsText(section);
     text += "\nend " + secondsText(timeline.end) + "\n";
+    if (timeline.hasTempo)
+        text += "tempo " + numberText(timeline.tempo) + " " + numberText(timeline.firstBeat) + " " +
+                std::to_string(timeline.beatsPerBar) + "\n";
     return text;
 }
 

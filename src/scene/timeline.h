@@ -16,15 +16,24 @@ struct Timeline {
     float sections[4];  // the starts of slots 1 to 4 in the authoring tool
     float end;          // playback puts up the closing picture once the time is past this
     double hold;        // and holds it this long before the run ends
+    // The music's beat grid, when the file gives one ("tempo BPM FIRST_BEAT [BEATS_PER_BAR]"):
+    // beat i at firstBeat + i · 60 / tempo, bar b starting at beat (b - 1) · beatsPerBar.
+    bool hasTempo = false;
+    double tempo = 0.0;      // beats a minute
+    double firstBeat = 0.0;  // seconds
+    int beatsPerBar = 4;
 };
 
 // The built-in times, in seconds on the show clock.
 constexpr Timeline builtInTimeline = {11.0f, 14.0f, 0.33333334f, {20.0f, 40.0f, 59.0f, 78.5f},
                                       87.0f, 2.0};
 
-// The settings' limits: the end of a show lies between these.
+// The settings' limits: the end of a show lies between these, and so do the tempo and the
+// beats a bar.
 constexpr double shortestShowEnd = 5.0;
 constexpr double longestShowEnd = 3600.0;
+constexpr double slowestTimelineTempo = 20.0, fastestTimelineTempo = 400.0;
+constexpr int fewestBeatsPerBar = 2, mostBeatsPerBar = 12;
 
 // The background's brightness at `showTime`, in float as the frame loop has always computed it;
 // drawBackground clamps it to 0..1.
@@ -41,6 +50,7 @@ inline double runLength(const Timeline& timeline) {
 //   fade START END
 //   sections S1 S2 S3 S4
 //   end END
+//   tempo BPM FIRST_BEAT [BEATS_PER_BAR]
 // False with `error` naming `name`, the line and what is wrong; `timeline` is then as it was.
 bool parseTimeline(const std::string& text, const std::string& name, Timeline& timeline,
                    std::string& error);
@@ -49,9 +59,11 @@ bool parseTimeline(const std::string& text, const std::string& name, Timeline& t
 // False with `error` when the file is there but can't be read or says something wrong.
 bool readTimeline(const std::string& folder, Timeline& timeline, std::string& error);
 
-// The file that gives `timeline`, every setting written out, with `comment` ("# ..." lines, or
-// empty) in front; parseTimeline reads back exactly these values.
+// The file that gives `timeline`, every setting written out (the tempo only when it has one),
+// with `comment` ("# ..." lines, or empty) in front; parseTimeline reads back exactly these
+// values.
 std::string formatTimeline(const Timeline& timeline, const std::string& comment);
 
-// The same times as the built-in ones, to the bit.
+// The same times as the built-in ones, to the bit (the beat grid, which times nothing in the
+// show, aside).
 bool isBuiltInTimeline(const Timeline& timeline);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "beat_song.h"
 #include "console.h"
 #include "driver/frame_loop.h"
 #include "driver/keyframes.h"
@@ -478,4 +479,40 @@ TEST_F(StudioFrames, TheShowIgnoresTheStudioKeys) {
         EXPECT_EQ(state.keyframeCount, 2);
     }
     EXPECT_EQ(frame(87.5), FrameOutcome::ShowEnded);
+}
+
+TEST_F(StudioFrames, WithoutATempoLineTheFirstHFindsTheBeatInTheMusicAndTheBarKeysFollowIt) {
+    const struct {
+        const char* name;
+        bool showMode;
+        bool music;        // the platform decodes the music
+        double afterBar;   // where ] goes from 20.75 s; 20.75: nowhere
+        const char* told;  // on stderr once the search is over
+    } cases[] = {
+        {"a song at 120 from 0.25 s", false, true, 22.25,
+         "studio: beat: 120.00 beats a minute from 0.25 s, 4 a bar (found in tavel.mp3)\n"},
+        {"a platform that decodes nothing", false, false, 20.75, ""},
+        {"the show", true, true, 20.75, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start(c.showMode);
+        platform.musicSamplesGiven =
+            c.music ? makeBeatSong({120.0, 0.25, 30.0, 4}) : std::vector<int16_t>();
+        frame(20.0);
+        testing::internal::CaptureStderr();
+        frame(20.25, {H});
+        for (int wait = 0;
+             wait < 3000 && state.studio.beatSearch && !state.studio.beatSearch->done.load();
+             ++wait)
+            SDL_Delay(5);
+        frame(20.5);
+        const std::string told = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(
+            told.substr(told.find("studio: beat") == std::string::npos ? told.size()
+                                                                       : told.find("studio: beat")),
+            c.told);
+        frame(20.75, {VK_OEM_6});
+        EXPECT_NEAR(state.showTime, c.afterBar, 0.005);
+    }
 }

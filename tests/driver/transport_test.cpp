@@ -40,9 +40,56 @@ struct Case {
     const char* name;
     int64_t startMs;  // the show time the clock reads when the case begins
     std::initializer_list<Frame> frames;
+    const Timeline* timeline = &builtInTimeline;
 };
 
 const int PGUP = VK_PRIOR, PGDN = VK_NEXT, HOME = VK_HOME, P = VK_P, L = VK_L;
+const int BACK = VK_OEM_4, ON = VK_OEM_6, SHIFT = VK_SHIFT;
+
+// Each case's frames through the transport, every step checked against its frame.
+template <size_t count>
+void runCases(const Case (&cases)[count]) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Transport transport{};
+        KeyEdges edges{};
+        InputTable input{};
+        ShowClock clock{counterAtZero - c.startMs * 1000000, frequency, 0.0};
+        for (const Frame& frame : c.frames) {
+            SCOPED_TRACE(frame.wallMs);
+            for (int key : frame.held) {
+                if (input.keys[key] == 0) ++input.presses[key];
+            }
+            for (int key = 0; key < 256; ++key) input.keys[key] = 0;
+            for (int key : frame.held) input.keys[key] = 1;
+            for (int key : frame.tapped) ++input.presses[key];
+            const int64_t counter = counterAt(frame.wallMs);
+            const TransportStep step =
+                runTransport(transport, *c.timeline, detectPresses(edges, input), clock, counter);
+            EXPECT_EQ(step.showTime, frame.showTime);
+            EXPECT_EQ(describe(step), frame.music);
+            EXPECT_EQ(clock.seconds, frame.showTime);
+            // Music time is show time: the position asked for is what the clock reads from now.
+            if (step.reposition) {
+                EXPECT_EQ(step.position, frame.showTime);
+            }
+            if (!transport.paused) {
+                EXPECT_EQ(double(counter - clock.start) / clock.frequency, frame.showTime);
+            }
+        }
+    }
+}
+
+// 120 beats a minute from 0.25 s, four a bar: bars start at 0.25, 2.25, 4.25 s and so on.
+Timeline gridTimeline() {
+    Timeline t = builtInTimeline;
+    t.hasTempo = true;
+    t.tempo = 120.0;
+    t.firstBeat = 0.25;
+    t.beatsPerBar = 4;
+    return t;
+}
+const Timeline grid = gridTimeline();
 
 }  // namespace
 
@@ -107,35 +154,7 @@ TEST(Transport, KeysSeekPauseAndLoopTheClockAndTellTheMusicWhereToBe) {
           {1250, {PGDN}, 16.25, at(16.25)},
           {1500, {}, 16.5, ""}}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Transport transport{};
-        KeyEdges edges{};
-        InputTable input{};
-        ShowClock clock{counterAtZero - c.startMs * 1000000, frequency, 0.0};
-        for (const Frame& frame : c.frames) {
-            SCOPED_TRACE(frame.wallMs);
-            for (int key : frame.held) {
-                if (input.keys[key] == 0) ++input.presses[key];
-            }
-            for (int key = 0; key < 256; ++key) input.keys[key] = 0;
-            for (int key : frame.held) input.keys[key] = 1;
-            for (int key : frame.tapped) ++input.presses[key];
-            const int64_t counter = counterAt(frame.wallMs);
-            const TransportStep step = runTransport(transport, builtInTimeline,
-                                                    detectPresses(edges, input), clock, counter);
-            EXPECT_EQ(step.showTime, frame.showTime);
-            EXPECT_EQ(describe(step), frame.music);
-            EXPECT_EQ(clock.seconds, frame.showTime);
-            // Music time is show time: the position asked for is what the clock reads from now.
-            if (step.reposition) {
-                EXPECT_EQ(step.position, frame.showTime);
-            }
-            if (!transport.paused) {
-                EXPECT_EQ(double(counter - clock.start) / clock.frequency, frame.showTime);
-            }
-        }
-    }
+    runCases(cases);
 }
 
 TEST(Transport, HeadsUpLineShowsTimeSlotStatesVertexAndRows) {
@@ -164,4 +183,69 @@ TEST(Transport, HeadsUpLineShowsTimeSlotStatesVertexAndRows) {
     for (const auto& c : cases) {
         EXPECT_EQ(formatHeadsUpLine(c.facts, c.transport), c.line);
     }
+}
+
+TEST(Transport, WithABeatGridBracketsStepABarAndLoopMarksSnapToTheNearestBeat) {
+    const Case cases[] = {
+        {"] goes to the next bar's start",
+         10000,
+         {{0, {ON}, 10.25, at(10.25)}, {250, {ON}, 10.5, ""}},
+         &grid},
+        {"[ goes to the start of the bar before", 10000, {{0, {BACK}, 6.25, at(6.25)}}, &grid},
+        {"[ on a bar's own start goes to the one before",
+         10250,
+         {{0, {BACK}, 8.25, at(8.25)}},
+         &grid},
+        {"[ in the first bar stops at 0", 1000, {{0, {BACK}, 0.0, at(0.0)}}, &grid},
+        {"] stops at the closing picture's end", 88500, {{0, {ON}, 89.0, at(89.0)}}, &grid},
+        {"a tapped ] steps too", 10000, {{0, {}, 10.25, at(10.25), {ON}}}, &grid},
+        {"L marks the nearest beats, the loop runs between them",
+         10100,
+         {{0, {L}, 10.1, ""},
+          {1000, {}, 11.1, ""},
+          {1700, {L}, 11.8, ""},
+          {1800, {}, 10.25, at(10.25)}},
+         &grid},
+        {"Shift+L marks the time itself",
+         10100,
+         {{0, {SHIFT, L}, 10.1, ""},
+          {1000, {SHIFT}, 11.1, ""},
+          {1700, {SHIFT, L}, 11.8, ""},
+          {1800, {}, 10.1, at(10.1)}},
+         &grid},
+        {"without a grid brackets do nothing and L marks the time",
+         10100,
+         {{0, {ON}, 10.1, ""},
+          {250, {BACK, L}, 10.35, ""},
+          {1000, {}, 11.1, ""},
+          {1700, {L}, 11.8, ""},
+          {1800, {}, 10.35, at(10.35)}}},
+    };
+    runCases(cases);
+}
+
+TEST(Transport, TheBarAndBeatFollowTheGridOnTheHeadsUpLine) {
+    Timeline waltz = grid;
+    waltz.beatsPerBar = 3;
+    const struct {
+        const Timeline& timeline;
+        double time;
+        long long bar;
+        int beat;
+    } cases[] = {
+        {grid, 0.25, 1, 1}, {grid, 0.74, 1, 1},  {grid, 0.75, 1, 2},
+        {grid, 2.2, 1, 4},  {grid, 2.25, 2, 1},  {grid, 33.5, 17, 3},
+        {grid, 0.1, 0, 4},  {waltz, 1.75, 2, 1}, {waltz, 1.7, 1, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.time);
+        const BarPosition p = barPositionAt(c.timeline, c.time);
+        EXPECT_EQ(p.bar, c.bar);
+        EXPECT_EQ(p.beat, c.beat);
+    }
+    HeadsUpFacts facts{33.5, "kiv", false, false, -1, 0, 0};
+    facts.hasGrid = true;
+    facts.barPosition = barPositionAt(grid, 33.5);
+    EXPECT_EQ(formatHeadsUpLine(facts, Transport{}),
+              "00:33.50  bar 17.3  kiv  vertex none  rows 0");
 }

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "gl_context.h"
@@ -45,5 +46,48 @@ TEST(TimelineStrip, DrawsEachRowInItsLaneAtItsTimeAndTheMarksOverThem) {
         EXPECT_NEAR(pixel.r, p.r, 2);
         EXPECT_NEAR(pixel.g, p.g, 2);
         EXPECT_NEAR(pixel.b, p.b, 2);
+    }
+}
+
+TEST(TimelineStrip, TheBeatGridLiesUnderTheLanesStrongerOnTheBars) {
+    ensureGlContext();
+    Timeline timeline = builtInTimeline;
+    timeline.hasTempo = true;
+    timeline.tempo = 120.0;  // 7 pixels a beat over the strip
+    timeline.firstBeat = 0.25;
+    timeline.beatsPerBar = 4;
+    static StripTicks ticks;
+    const StripBox box = stripBox(windowWidth, windowHeight);
+    // The brightest pixel within one of the time, a little under the band's top, above the lanes.
+    const auto brightest = [&](double seconds) {
+        const float x =
+            box.timeLeft + float(seconds / stripSeconds(timeline)) * (box.timeRight - box.timeLeft);
+        int most = 0;
+        for (int dx = -1; dx <= 1; ++dx)
+            most = std::max(most, readPixel(int(x) + dx, int(windowHeight - box.top - 5)).r);
+        return most;
+    };
+    const struct {
+        const char* what;
+        bool tempo;
+        double bar, beat, between;
+    } cases[] = {{"with a tempo line", true, 8.25, 8.75, 8.5}, {"without", false, 8.25, 8.75, 8.5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        timeline.hasTempo = c.tempo;
+        glClearColor(0.5f, 0.5f, 0.5f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        clearStripTicks(ticks, timeline);
+        drawTimelineStrip(ticks, StripMarks{30.0, StripLoop::None, 0.0, 0.0}, timeline, windowWidth,
+                          windowHeight);
+        const int bar = brightest(c.bar), beat = brightest(c.beat), gap = brightest(c.between);
+        if (c.tempo) {
+            EXPECT_GT(bar, beat + 20);
+            EXPECT_GT(beat, gap + 5);
+        } else {
+            EXPECT_EQ(bar, gap);
+            EXPECT_EQ(beat, gap);
+        }
     }
 }

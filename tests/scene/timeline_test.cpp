@@ -147,3 +147,69 @@ TEST(Timeline, TheBuiltInFadeIsBitForBitTheOneTheShowHasAlwaysComputed) {
         EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << t;
     }
 }
+
+TEST(Timeline, ATempoLineGivesTheBeatGridAndAWrongOneSaysWhatIsWrong) {
+    const struct {
+        const char* text;
+        double tempo, firstBeat;  // tempo 0: no grid
+        int beatsPerBar;
+        const char* message;  // empty: read
+    } cases[] = {
+        {"", 0, 0, 4, ""},
+        {"tempo 120 0", 120, 0, 4, ""},
+        {"tempo 128.25 0.37 3  # a waltz", 128.25, 0.37, 3, ""},
+        {"tempo 20 86.9 2", 20, 86.9, 2, ""},
+        {"sections 1 2 3 4\nend 30\ntempo 400 29.99 12", 400, 29.99, 12, ""},
+        {"tempo 120", 0, 0, 0,
+         "timeline.txt:1: tempo takes the beats a minute, the first beat in seconds and "
+         "optionally the beats a bar, not 1 value"},
+        {"tempo 120 0 4 1", 0, 0, 0,
+         "timeline.txt:1: tempo takes the beats a minute, the first beat in seconds and "
+         "optionally the beats a bar, not 4 values"},
+        {"tempo fast 0", 0, 0, 0, "timeline.txt:1: \"fast\" is not a tempo in beats a minute"},
+        {"tempo 120 0s", 0, 0, 0, "timeline.txt:1: \"0s\" is not a time in seconds"},
+        {"tempo 120 0 3.5", 0, 0, 0,
+         "timeline.txt:1: \"3.5\" is not a whole number of beats a bar"},
+        {"tempo 19.9 0", 0, 0, 0,
+         "timeline.txt:1: the tempo (19.9 beats a minute) must lie between 20 and 400"},
+        {"tempo 401 0", 0, 0, 0,
+         "timeline.txt:1: the tempo (401 beats a minute) must lie between 20 and 400"},
+        {"tempo 120 -0.1", 0, 0, 0, "timeline.txt:1: the first beat can't lie before 0 s"},
+        {"tempo 120 0 1", 0, 0, 0, "timeline.txt:1: the beats a bar (1) must lie between 2 and 12"},
+        {"tempo 120 0 13", 0, 0, 0,
+         "timeline.txt:1: the beats a bar (13) must lie between 2 and 12"},
+        {"tempo 120 87", 0, 0, 0,
+         "timeline.txt:1: the first beat (87 s, line 1) must come before the end (87 s, built "
+         "in)"},
+        {"tempo 120 40\nend 30\nsections 1 2 3 4", 0, 0, 0,
+         "timeline.txt:2: the first beat (40 s, line 1) must come before the end (30 s, line 2)"},
+        {"tempo 120 0\ntempo 90 0", 0, 0, 0,
+         "timeline.txt:2: tempo is set twice (first on line 1)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Timeline timeline = untouched;
+        std::string error;
+        const bool read = parseTimeline(c.text, "timeline.txt", timeline, error);
+        EXPECT_EQ(read, *c.message == '\0');
+        EXPECT_EQ(error, read ? std::string() : c.message);
+        if (!read) {
+            EXPECT_EQ(timesOf(timeline), timesOf(untouched));
+            EXPECT_FALSE(timeline.hasTempo);
+            continue;
+        }
+        EXPECT_EQ(timeline.hasTempo, c.tempo != 0);
+        if (!timeline.hasTempo) continue;
+        EXPECT_EQ(timeline.tempo, c.tempo);
+        EXPECT_EQ(timeline.firstBeat, c.firstBeat);
+        EXPECT_EQ(timeline.beatsPerBar, c.beatsPerBar);
+        // Written back and read again, the grid is the same; without it, no tempo line.
+        Timeline again = untouched;
+        ASSERT_TRUE(parseTimeline(formatTimeline(timeline, ""), "formatted", again, error))
+            << error;
+        EXPECT_EQ(again.tempo, timeline.tempo);
+        EXPECT_EQ(again.firstBeat, timeline.firstBeat);
+        EXPECT_EQ(again.beatsPerBar, timeline.beatsPerBar);
+    }
+    EXPECT_EQ(formatTimeline(builtInTimeline, ""), "fade 11 14\nsections 20 40 59 78.5\nend 87\n");
+}

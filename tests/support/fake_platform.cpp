@@ -77,3 +77,11 @@ bool FakePlatform::musicFree() {
     record("musicFree");
     return true;
 }
+
+bool FakePlatform::musicSamples(const char*, std::vector<int16_t>& samples, int& channels,
+                                std::string&) {
+    if (musicSamplesGiven.empty()) return false;
+    samples = musicSamplesGiven;
+    channels = musicChannels;
+    return true;
+}

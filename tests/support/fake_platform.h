@@ -56,6 +56,11 @@ public:
     void musicPause() override { musicPaused = true; }
     void musicResume() override { musicPaused = false; }
     double musicPosition() override { return musicAt; }
+    // The music's samples for the studio's beat search: none, as a platform that can't decode.
+    std::vector<int16_t> musicSamplesGiven;
+    int musicChannels = 2;
+    bool musicSamples(const char* file, std::vector<int16_t>& samples, int& channels,
+                      std::string& error) override;
 
 private:
     void record(const std::string& call);

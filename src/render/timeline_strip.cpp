@@ -3,9 +3,11 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "render/overlay.h"
+#include "stb_easy_font.h"
 
 namespace {
 
@@ -18,6 +20,9 @@ constexpr float takeLaneTop = 24.0f;
 constexpr float takeLaneBottom = 36.0f;
 constexpr float markTop = 2.0f;
 constexpr float markBottom = 42.0f;
+constexpr float barNumberTop = 37.0f;  // under the takes' lane, in the font's own 7 pixels
+// Bar numbers stand at least this far apart, at every first, second, fourth, … bar.
+constexpr float barNumberSpacing = 40.0f;
 
 struct Colour {
     uint8_t r, g, b;
@@ -60,6 +65,34 @@ void drawBeatGrid(const Timeline& timeline, double span, float secondWidth, floa
         glVertex2f(x, bottom);
     }
     glEnd();
+}
+
+// Bar numbers, counted from 1 at the first beat, small and faint under the lanes: every bar
+// whose number falls on a step wide enough for the numbers to stand apart.
+template <typename PixelAt>
+void drawBarNumbers(const Timeline& timeline, double span, float secondWidth, float top,
+                    const PixelAt& pixelAt) {
+    if (!timeline.hasTempo || !(timeline.tempo > 0.0) || timeline.beatsPerBar <= 0) return;
+    const double barSeconds = 60.0 / timeline.tempo * timeline.beatsPerBar;
+    long long every = 1;
+    while (float(barSeconds * double(every)) * secondWidth < barNumberSpacing && every < (1 << 20))
+        every *= 2;
+    const double step = barSeconds * double(every);
+    long long first = (long long)std::ceil(-timeline.firstBeat / step);
+    glColor4f(1.0f, 1.0f, 1.0f, 0.6f);
+    // Room for one number of up to 8 digits: the font uses far fewer quads a glyph.
+    static constexpr int bufferBytes = 8 * 1024;
+    float vertices[bufferBytes / sizeof(float)];
+    for (long long i = first; timeline.firstBeat + double(i) * step <= span; ++i) {
+        char label[24];
+        std::snprintf(label, sizeof label, "%lld", i * every + 1);
+        const int quads = stb_easy_font_print(0.0f, 0.0f, label, nullptr, vertices, bufferBytes);
+        const float x = pixelAt(timeline.firstBeat + double(i) * step) + 2.0f;
+        glBegin(GL_QUADS);
+        for (int v = 0; v < quads * 4; ++v)
+            glVertex2f(x + vertices[v * 4], top + vertices[v * 4 + 1]);
+        glEnd();
+    }
 }
 
 void quad(float left, float top, float right, float bottom) {
@@ -164,6 +197,7 @@ void drawTimelineStrip(const StripTicks& ticks, const StripMarks& marks, const T
     }
     glEnd();
     drawBeatGrid(timeline, span, secondWidth, box.top + markTop, box.top + markBottom, pixelAt);
+    drawBarNumbers(timeline, span, secondWidth, box.top + barNumberTop, pixelAt);
 
     glDisable(GL_BLEND);
     glBegin(GL_LINES);

@@ -82,10 +82,20 @@ TEST(TimelineStrip, TheBeatGridLiesUnderTheLanesStrongerOnTheBars) {
         drawTimelineStrip(ticks, StripMarks{30.0, StripLoop::None, 0.0, 0.0}, timeline, windowWidth,
                           windowHeight);
         const int bar = brightest(c.bar), beat = brightest(c.beat), gap = brightest(c.between);
+        // The number of bar 1, just right of its line under the lanes.
+        const float one = box.timeLeft + float(timeline.firstBeat / stripSeconds(timeline)) *
+                                             (box.timeRight - box.timeLeft);
+        int number = 0;
+        for (int dy = 37; dy <= 43; ++dy)
+            for (int dx = 2; dx <= 8; ++dx)
+                number =
+                    std::max(number, readPixel(int(one) + dx, int(windowHeight - box.top - dy)).r);
         if (c.tempo) {
             EXPECT_GT(bar, beat + 20);
             EXPECT_GT(beat, gap + 5);
+            EXPECT_GT(number, 150);
         } else {
+            EXPECT_LT(number, 100);
             EXPECT_EQ(bar, gap);
             EXPECT_EQ(beat, gap);
         }

@@ -95,7 +95,7 @@ bool writeClickTrack(const std::string& song, const std::string& wav, std::strin
     if (!replaceFileAtomically(wav, wavFile(clicked, 2, songSampleRate), error)) return false;
     char text[200];
     std::snprintf(text, sizeof text,
-                  "tempo %.2f beats a minute from %.3f s, %d a bar: a click on every beat, a "
+                  "beat: %.2f beats a minute from %.3f s, %d a bar: a click on every beat, a "
                   "stronger one on each bar",
                   tempo, firstBeat, grid.beatsPerBar);
     summary = text;

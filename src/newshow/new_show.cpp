@@ -210,13 +210,13 @@ std::string sectionsText(const SongFit& fit) {
 std::string beatText(const SongFit& fit) {
     const Timeline& t = fit.timeline;
     if (!fit.onBeat)
-        return "no beat found (" + fit.noBeat + "): no tempo line, the figures at even places";
+        return "beat: none found (" + fit.noBeat + "): no tempo line, the figures at even places";
     char text[160];
-    std::snprintf(text, sizeof text, "tempo %.2f beats a minute from %.3f s, %d a bar", t.tempo,
+    std::snprintf(text, sizeof text, "beat: %.2f beats a minute from %.3f s, %d a bar", t.tempo,
                   t.firstBeat, t.beatsPerBar);
     int onBars = 0;
     for (int bar : fit.bars) onBars += bar > 0 ? 1 : 0;
-    const std::string found = std::string(text) + " (its tempo line written): ";
+    const std::string found = std::string(text) + " (the tempo line of timeline.txt): ";
     if (onBars == 4) return found + "every figure starts on a bar";
     if (onBars > 0)
         return found + std::to_string(onBars) +

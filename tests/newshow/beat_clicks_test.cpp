@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
+#include <set>
 
 #include "beat_song.h"
 #include "files/atomic_file.h"
@@ -65,6 +65,27 @@ TEST(BeatClicks, LandOnTheBeatsOfASongOfKnownTempoStrongerOnBars) {
         size_t changedAway = 0;
         for (size_t i = 0; i < frames; ++i) changedAway += !nearBeat[i] && difference[i] != 0.0;
         EXPECT_EQ(changedAway, 0u);
+    }
+}
+
+TEST(BeatClicks, ASongWithoutBeatOrThatCantBeReadWritesNothing) {
+    TempFolder work;
+    std::string error, summary;
+    ASSERT_TRUE(replaceFileAtomically(work.file("silence.wav"),
+                                      wavFile(std::vector<int16_t>(20 * 44100 * 2, 0), 2, 44100),
+                                      error))
+        << error;
+    const struct {
+        const char* song;
+        const char* error;  // a part of it
+    } cases[] = {
+        {"silence.wav", "no beat found in"},
+        {"missing.ogg", "can't read the song"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(writeClickTrack(work.file(c.song), work.file("clicks.wav"), summary, error));
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_EQ(namesIn(work.path()), std::set<std::string>{"silence.wav"}) << c.song;
     }
 }
 

@@ -66,6 +66,7 @@ bool writeBytes(const std::string& path, const std::string& bytes, std::string& 
 // Everything that goes into the folder, made and checked before a file is written.
 struct Plan {
     Song song;
+    SongFit fit;
     Timeline timeline{};
     Picture backgrounds[sceneSlotCount];
     std::unique_ptr<FigureResult> figures[sceneSlotCount];  // the user's, by slot
@@ -127,7 +128,9 @@ bool planSong(const NewShowOptions& options, Plan& plan, std::string& error) {
                 ": a show ends within " + minutesText(longestSong);
         return false;
     }
-    plan.timeline = songTimeline(plan.song.seconds);
+    plan.fit =
+        fitSongTimeline(plan.song.samples.data(), plan.song.samples.size() / 2, plan.song.seconds);
+    plan.timeline = plan.fit.timeline;
     return true;
 }
 
@@ -194,6 +197,34 @@ bool writeSlots(const NewShowOptions& options, const Plan& plan, const std::stri
     return true;
 }
 
+// The sections' starts, each with its bar when it is on one.
+std::string sectionsText(const SongFit& fit) {
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        text += (i == 0 ? "" : ", ") + secondsText(fit.timeline.sections[i]);
+        if (fit.bars[i] > 0) text += " (bar " + std::to_string(fit.bars[i]) + ")";
+    }
+    return text + " s";
+}
+
+std::string beatText(const SongFit& fit) {
+    const Timeline& t = fit.timeline;
+    if (!fit.onBeat)
+        return "beat: none found (" + fit.noBeat + "): no tempo line, the figures at even places";
+    char text[160];
+    std::snprintf(text, sizeof text, "beat: %.2f beats a minute from %.3f s, %d a bar", t.tempo,
+                  t.firstBeat, t.beatsPerBar);
+    int onBars = 0;
+    for (int bar : fit.bars) onBars += bar > 0 ? 1 : 0;
+    const std::string found = std::string(text) + " (the tempo line of timeline.txt): ";
+    if (onBars == 4) return found + "every figure starts on a bar";
+    if (onBars > 0)
+        return found + std::to_string(onBars) +
+               " of the figures start on a bar, the others at even places (no bar fits them)";
+    return found + "the figures at even places (its bars are too long against the time " +
+           "between the figures, or none fits)";
+}
+
 // One row a figure slot at its section's start, holding it at rest, and one at the end that
 // closes the last.
 std::string restScript(const Timeline& timeline, const RestPin (&pins)[sceneSlotCount]) {
@@ -248,9 +279,8 @@ bool writeFolder(const NewShowOptions& options, const Plan& plan, const std::str
         !writeBytes(into + "/anim.txt", restScript(t, pins), error))
         return false;
     summary.push_back(std::string(timelineFileName) + ": title fades in over 0-1 s, figures at " +
-                      secondsText(t.sections[0]) + ", " + secondsText(t.sections[1]) + ", " +
-                      secondsText(t.sections[2]) + ", " + secondsText(t.sections[3]) +
-                      " s, closing card at " + secondsText(t.end) + " s");
+                      sectionsText(plan.fit) + ", closing card at " + secondsText(t.end) + " s");
+    summary.push_back(beatText(plan.fit));
     summary.push_back("anim.txt: 5 rows, each figure at rest in its section");
     summary.insert(summary.end(), songSummary.begin(), songSummary.end());
     return true;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "newshow/beat_clicks.h"
 #include "newshow/new_show.h"
 #include "newshow/new_show_options.h"
 
@@ -48,6 +49,16 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(newShowUsage, stdout);
+        return 0;
+    }
+    if (!options.clicks.empty()) {
+        std::string summary;
+        if (!writeClickTrack(options.song, options.clicks, summary, error)) {
+            std::fprintf(stderr, "kelvaro-new: %s; nothing was written\n", error.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "kelvaro-new: wrote %s: %s\n", options.clicks.c_str(),
+                     summary.c_str());
         return 0;
     }
     Progress progress;

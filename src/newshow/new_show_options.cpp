@@ -4,12 +4,14 @@
 
 const char* const newShowUsage =
     "Usage: kelvaro-new [options] SONG FOLDER\n"
+    "       kelvaro-new --clicks FILE.wav SONG\n"
     "Makes a whole show folder from a song: its music, a timeline that fits the song, a title\n"
     "card, the four figures each in its section, a closing card and a script that shows them\n"
     "all. The show, the authoring tool and the capture play the folder as it is.\n"
     "\n"
     "  SONG                    MP3 (copied as it is), Ogg Vorbis, FLAC, WAV, M4A/AAC or any\n"
-    "                          other sound FFmpeg reads (encoded to MP3); at least 30 s long\n"
+    "                          other sound FFmpeg reads (encoded to MP3); at least 30 s long;\n"
+    "                          the figures' sections start on its bars when it has a beat\n"
     "  FOLDER                  the show folder to write\n"
     "  --title TEXT            a line of the title card (again for more lines; the first is\n"
     "                          the largest); by default the folder's name\n"
@@ -23,10 +25,14 @@ const char* const newShowUsage =
     "                          logo or 0 to 5) from a picture, scaled to cover 1280x720; the\n"
     "                          cards' words go over it on slots 0 and 5\n"
     "  --replace               replace a folder that is there (the old one is kept as FOLDER~)\n"
+    "  --clicks FILE.wav       write no show: write the song with a click on every beat found\n"
+    "                          in it, a stronger one on each bar, to FILE.wav (16-bit\n"
+    "                          stereo), to hear whether the grid sits on the beat\n"
     "  --help                  this text\n"
     "\n"
-    "Exit status: 0 when the folder was written, 1 when the song, a picture or the folder\n"
-    "can't be used (nothing is written then), 2 for a bad command line.\n";
+    "Exit status: 0 when the folder (or FILE.wav) was written, 1 when the song, a picture or the\n"
+    "folder can't be used or the song tells no beat for --clicks (nothing is written then), 2 for\n"
+    "a bad command line.\n";
 
 namespace {
 
@@ -85,8 +91,8 @@ bool parseNewShowOptions(int argc, const char* const* argv, NewShowOptions& opti
             arg = arg.substr(0, equals);
             hasValue = true;
         }
-        const bool wantsValue =
-            arg == "--title" || arg == "--credits" || arg == "--figure" || arg == "--background";
+        const bool wantsValue = arg == "--title" || arg == "--credits" || arg == "--figure" ||
+                                arg == "--background" || arg == "--clicks";
         if (wantsValue && !hasValue) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -102,6 +108,12 @@ bool parseNewShowOptions(int argc, const char* const* argv, NewShowOptions& opti
             return true;
         } else if (arg == "--replace") {
             options.replace = true;
+        } else if (arg == "--clicks") {
+            if (value.empty()) {
+                error = "--clicks needs a FILE.wav";
+                return false;
+            }
+            options.clicks = value;
         } else if (arg == "--title") {
             options.title.push_back(value);
         } else if (arg == "--credits") {
@@ -115,6 +127,23 @@ bool parseNewShowOptions(int argc, const char* const* argv, NewShowOptions& opti
             error = "unknown option " + arg;
             return false;
         }
+    }
+    if (!options.clicks.empty()) {
+        bool showOptions = options.replace || !options.title.empty() || !options.credits.empty();
+        for (int slot = 0; slot < sceneSlotCount; ++slot)
+            showOptions =
+                showOptions || !options.figures[slot].empty() || !options.backgrounds[slot].empty();
+        if (showOptions) {
+            error = "--clicks writes no show: give it a SONG alone";
+            return false;
+        }
+        if (positional.size() != 1) {
+            error = positional.empty() ? "--clicks FILE.wav needs a SONG"
+                                       : "--clicks FILE.wav takes one SONG and no FOLDER";
+            return false;
+        }
+        options.song = positional[0];
+        return true;
     }
     if (positional.size() != 2) {
         error = positional.size() < 2 ? "give a SONG and a FOLDER"

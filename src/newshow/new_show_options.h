@@ -9,6 +9,7 @@
 struct NewShowOptions {
     std::string song;
     std::string folder;
+    std::string clicks;                       // with --clicks: the WAV file to write, no folder
     std::vector<std::string> title;           // the title card's lines; empty: the folder's name
     std::vector<std::string> credits;         // the closing card's lines; empty: as the title's
     std::string figures[sceneSlotCount];      // a drawing per figure slot (1 to 4), or empty

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "drawings.h"
@@ -186,6 +187,42 @@ TEST(NewShowProgram, HelpAndRefusalsWriteNothing) {
         EXPECT_EQ(namesIn(work.path()), before) << c.arguments;
     }
     EXPECT_EQ(namesIn(work.file("there")), std::set<std::string>{"old.txt"});
+}
+
+TEST(NewShowProgram, ClicksWriteTheSongAsAWavFileOrNothing) {
+    TempFolder work;
+    std::string error;
+    ASSERT_TRUE(writeSong(work.file("song.ogg"), SongFormat::OggVorbis, 12.0, error)) << error;
+    const struct {
+        std::string arguments;
+        int exit;
+        std::string err;  // a part of it
+    } cases[] = {
+        {"--clicks clicks.wav song.ogg", 0, "wrote clicks.wav: beat: 60.00 beats a minute"},
+        {"--clicks clicks.wav missing.ogg", 1, "can't read the song missing.ogg"},
+        {"--clicks clicks.wav song.ogg show", 2, "no FOLDER"},
+        {"--clicks clicks.wav --title A song.ogg", 2, "--clicks writes no show"},
+        {"song.ogg --clicks", 2, "--clicks needs a value"},
+    };
+    for (const auto& c : cases) {
+        const CommandResult r = runCommand(work.path(), program + " " + c.arguments, 60);
+        EXPECT_EQ(r.exitCode, c.exit) << c.arguments << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.arguments << "\n" << r.err;
+        EXPECT_EQ(r.out, "") << c.arguments;
+        if (c.exit != 0) continue;
+        // 16-bit stereo at 44.1 kHz, as long as the song.
+        const std::string wav = bytesOf(work.file("clicks.wav"));
+        ASSERT_GT(wav.size(), 44u);
+        EXPECT_EQ(wav.substr(0, 4), "RIFF");
+        EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+        EXPECT_EQ(wav[22], 2);
+        EXPECT_EQ(wav[34], 16);
+        Song song;
+        ASSERT_TRUE(decodeSong(work.file("clicks.wav"), song, error)) << error;
+        EXPECT_NEAR(song.seconds, 12.0, 0.05);
+        std::remove(work.file("clicks.wav").c_str());
+    }
+    EXPECT_EQ(namesIn(work.path()), std::set<std::string>{"song.ogg"});
 }
 
 }  // namespace

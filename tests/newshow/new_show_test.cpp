@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "beat_song.h"
 #include "newshow/card_picture.h"
 #include "newshow/cover_picture.h"
 #include "newshow/new_show_options.h"
 #include "newshow/song_timeline.h"
+#include "song_files.h"
 
 namespace {
 
@@ -71,6 +75,79 @@ TEST(SongTimeline, FittedToTheSongsLength) {
         EXPECT_EQ(read.end, t.end);
         EXPECT_EQ(read.fadeRate, t.fadeRate);
     }
+}
+
+TEST(SongTimeline, SectionsOnTheBarsOfTheSongsBeatOrAtEvenPlaces) {
+    const struct {
+        const char* name;
+        std::vector<int16_t> samples;
+        double tempo;  // 0: no beat to find
+        int beatsPerBar;
+        bool onBars;  // else at the even places
+    } cases[] = {
+        {"128 BPM in four", makeBeatSong({128.0, 0.37, 60.0, 4}), 128.0, 4, true},
+        {"a waltz at 150 BPM", makeBeatSong({150.0, 1.1, 45.0, 3}), 150.0, 3, true},
+        {"silence", std::vector<int16_t>(size_t(40 * 44100 * 2), 0), 0.0, 0, false},
+        // Bars of 4 s against 5.6 s between the sections.
+        {"a chord changing each second", songSamples(31.0, 44100), 60.0, 4, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const double seconds = double(c.samples.size() / 2) / 44100.0;
+        const SongFit fit = fitSongTimeline(c.samples.data(), c.samples.size() / 2, seconds);
+        const Timeline even = songTimeline(seconds);
+        const Timeline& t = fit.timeline;
+        EXPECT_EQ(t.fadeStart, even.fadeStart);
+        EXPECT_EQ(t.fadeEnd, even.fadeEnd);
+        EXPECT_EQ(t.end, even.end);
+        EXPECT_EQ(t.hold, even.hold);
+        EXPECT_EQ(fit.onBeat, c.tempo > 0.0) << fit.noBeat;
+        EXPECT_EQ(t.hasTempo, c.tempo > 0.0);
+        EXPECT_EQ(fit.noBeat.empty(), c.tempo > 0.0);
+        if (t.hasTempo) {
+            EXPECT_NEAR(t.tempo, c.tempo, c.tempo * 0.001);
+            EXPECT_EQ(t.beatsPerBar, c.beatsPerBar);
+            // The tempo line reads back as the same grid.
+            Timeline read = builtInTimeline;
+            std::string error;
+            ASSERT_TRUE(parseTimeline(formatTimeline(t, ""), "t", read, error)) << error;
+            EXPECT_EQ(read.tempo, t.tempo);
+            EXPECT_EQ(read.firstBeat, t.firstBeat);
+            EXPECT_EQ(read.beatsPerBar, t.beatsPerBar);
+        }
+        const double bar = 60.0 / t.tempo * t.beatsPerBar;
+        for (int i = 0; i < 4; ++i) {
+            if (!c.onBars) {
+                EXPECT_EQ(t.sections[i], even.sections[i]) << i;
+                EXPECT_EQ(fit.bars[i], 0) << i;
+                continue;
+            }
+            // On the start of the bar it names, the one nearest the even place.
+            ASSERT_GT(fit.bars[i], 0) << i;
+            EXPECT_NEAR(t.sections[i], t.firstBeat + (fit.bars[i] - 1) * bar, 0.001) << i;
+            EXPECT_LE(std::fabs(t.sections[i] - even.sections[i]), bar / 2.0 + 0.001) << i;
+        }
+    }
+}
+
+TEST(SongTimeline, ASectionNoBarFitsKeepsItsEvenPlace) {
+    // Bars of 2 s from 15 s against even places 6.4, 11.8, 17.2 and 22.6 s: the first two come
+    // before the music, the others go to the bars at 17 and 23 s.
+    BeatGrid grid;
+    grid.tempo = 120.0;
+    grid.firstBeat = 15.0;
+    grid.beatsPerBar = 4;
+    int bars[4];
+    const Timeline t = songTimeline(30.0, grid, bars);
+    const Timeline even = songTimeline(30.0);
+    const float expected[4] = {even.sections[0], even.sections[1], 17.0f, 23.0f};
+    const int expectedBars[4] = {0, 0, 2, 5};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(t.sections[i], expected[i]) << i;
+        EXPECT_EQ(bars[i], expectedBars[i]) << i;
+    }
+    EXPECT_TRUE(t.hasTempo);
+    EXPECT_EQ(t.firstBeat, 15.0);
 }
 
 TEST(NewShowCards, LinesFromTheTitleAndCreditsOrTheFolder) {

@@ -256,6 +256,77 @@ TEST(VideoWriter, SameFramesDecodeToSamePictures) {
     }
 }
 
+// Frame n shows n in binary, its ten bits as columns, the highest on the left: white for 1.
+const int NUMBER_BITS = 10;
+
+std::vector<uint8_t> numberFrame(int width, int height, int n) {
+    std::vector<uint8_t> pixels(size_t(width) * size_t(height) * 4, 255);
+    for (int row = 0; row < height; ++row)
+        for (int x = 0; x < width; ++x) {
+            const int bit = NUMBER_BITS - 1 - x * NUMBER_BITS / width;
+            uint8_t* pixel = &pixels[(size_t(row) * size_t(width) + size_t(x)) * 4];
+            pixel[0] = pixel[1] = pixel[2] = uint8_t((n >> bit) & 1 ? 255 : 0);
+        }
+    return pixels;
+}
+
+int numberShown(const std::vector<uint8_t>& rgb, int width, int height) {
+    int n = 0;
+    for (int bit = NUMBER_BITS - 1; bit >= 0; --bit) {
+        const int x = (NUMBER_BITS - 1 - bit) * width / NUMBER_BITS + width / NUMBER_BITS / 2;
+        n |= (rgb[(size_t(height / 2) * size_t(width) + size_t(x)) * 3 + 1] > 128) << bit;
+    }
+    return n;
+}
+
+TEST(VideoWriter, EveryContainerIsReproducibleStartsAtZeroAndSeeksToTheFrame) {
+    struct Case {
+        const char* ending;
+        double keyintSeconds;
+    };
+    const Case cases[] = {{".mp4", 2.0}, {".mov", 0.5}, {".mkv", 2.0}};
+    TempFolder folder;
+    writeToneMp3(folder.file("tone.mp3"), 11.0);
+    const int width = 160, height = 90, fps = 60;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ending);
+        std::string paths[2];
+        for (int copy = 0; copy < 2; ++copy) {
+            paths[copy] = folder.file("take" + std::to_string(copy) + c.ending);
+            VideoOptions options = clipOptions(paths[copy], folder.file("tone.mp3"), width, height);
+            options.framesPerSecond = fps;
+            options.toSeconds = 10.5;
+            options.keyintSeconds = c.keyintSeconds;
+            std::string error;
+            VideoWriterPtr writer = openVideo(options, error);
+            ASSERT_NE(writer, nullptr) << error;
+            for (int n = 0; n < videoFrameCount(options); ++n)
+                ASSERT_TRUE(writeVideoFrame(*writer, numberFrame(width, height, n).data(),
+                                            width * 4, error))
+                    << error;
+            ASSERT_TRUE(finishVideo(*writer, error)) << error;
+        }
+        EXPECT_TRUE(readTextFile(paths[0]) == readTextFile(paths[1]));
+
+        VideoProbe probe;
+        std::string error;
+        ASSERT_TRUE(probeVideo(paths[0], probe, error)) << error;
+        EXPECT_EQ(probe.frameCount, 630);
+        EXPECT_NEAR(probe.videoStart, 0.0, 1e-9);
+        EXPECT_EQ(probe.defaultTracks, 2);
+        EXPECT_LE(probe.longestKeyframeGap, int(c.keyintSeconds * fps));
+        // The encoder's priming is skipped or lies before the pictures, so the sound ends with
+        // them, but for the padding of its last AAC frame.
+        const double soundEnd = probe.audioStart + double(probe.audioSamples) / 44100;
+        EXPECT_GE(soundEnd, 10.5 - 1e-6) << probe.audioStart;
+        EXPECT_LT(soundEnd, 10.5 + 1024.0 / 44100) << probe.audioStart;
+        std::vector<uint8_t> rgb;
+        ASSERT_TRUE(decodeVideoFrameAt(paths[0], 10.0, rgb, error)) << error;
+        ASSERT_EQ(rgb.size(), size_t(width * height * 3));
+        EXPECT_EQ(numberShown(rgb, width, height), 600);
+    }
+}
+
 enum class Ending { Finish, Abandon, Drop };
 
 struct FailureCase {

@@ -22,50 +22,40 @@ constexpr int fixedPoint(double value, int bits) {
     return int(scaled < 0.0 ? scaled - 0.5 : scaled + 0.5);
 }
 
-// The arithmetic is the one SSE2's 16-bit multiplies give (the high half of a product), so the
-// vector loop and the plain one below agree to the bit. Luma: each channel shifted up by 7 bits
-// times an unsigned 16-bit weight keeps 7 fractional bits.
-const int LUMA_BITS = 7;
-const uint16_t LUMA_WEIGHTS[3] = {uint16_t(fixedPoint(KR * LUMA_SCALE, 16)),
-                                  uint16_t(fixedPoint(KG * LUMA_SCALE, 16)),
-                                  uint16_t(fixedPoint(KB * LUMA_SCALE, 16))};
-const int LUMA_BIAS = (16 << LUMA_BITS) + (1 << (LUMA_BITS - 1));
-
-// Chroma: the sum of a 2 x 2 block shifted up by 5 bits (the mean's 7) times a signed weight of
-// 15 fractional bits keeps 6.
-const int CHROMA_BITS = 6;
-const int16_t CB_WEIGHTS[3] = {int16_t(fixedPoint(-KR / (2.0 * (1.0 - KB)) * CHROMA_SCALE, 15)),
-                               int16_t(fixedPoint(-KG / (2.0 * (1.0 - KB)) * CHROMA_SCALE, 15)),
-                               int16_t(fixedPoint(0.5 * CHROMA_SCALE, 15))};
-const int16_t CR_WEIGHTS[3] = {int16_t(fixedPoint(0.5 * CHROMA_SCALE, 15)),
-                               int16_t(fixedPoint(-KG / (2.0 * (1.0 - KR)) * CHROMA_SCALE, 15)),
-                               int16_t(fixedPoint(-KB / (2.0 * (1.0 - KR)) * CHROMA_SCALE, 15))};
-const int CHROMA_BIAS = (128 << CHROMA_BITS) + (1 << (CHROMA_BITS - 1));
-
-inline int lumaTerm(int channel, uint16_t weight) {
-    return int((uint32_t(channel << LUMA_BITS) * weight) >> 16);
-}
-
-inline int chromaTerm(int blockSum, int16_t weight) {
-    // An arithmetic shift, as the vector multiply's high half: rounds towards minus infinity.
-    return (int32_t(blockSum << 5) * weight) >> 16;
-}
+// 15 fractional bits, the most a signed 16-bit weight has for SSE2's multiply-add, which pairs
+// R with B and G with A (weight 0) in one step. The plain loop below does the same sums, so both
+// agree to the bit.
+const int WEIGHT_BITS = 15;
+const int LUMA_WEIGHTS[3] = {fixedPoint(KR * LUMA_SCALE, WEIGHT_BITS),
+                             fixedPoint(KG* LUMA_SCALE, WEIGHT_BITS),
+                             fixedPoint(KB* LUMA_SCALE, WEIGHT_BITS)};
+const int LUMA_BIAS = (16 << WEIGHT_BITS) + (1 << (WEIGHT_BITS - 1));
+// Chroma weighs the sum of a 2 x 2 block: two more bits make it the mean.
+const int CHROMA_SHIFT = WEIGHT_BITS + 2;
+const int CB_WEIGHTS[3] = {fixedPoint(-KR / (2.0 * (1.0 - KB)) * CHROMA_SCALE, WEIGHT_BITS),
+                           fixedPoint(-KG / (2.0 * (1.0 - KB)) * CHROMA_SCALE, WEIGHT_BITS),
+                           fixedPoint(0.5 * CHROMA_SCALE, WEIGHT_BITS)};
+const int CR_WEIGHTS[3] = {fixedPoint(0.5 * CHROMA_SCALE, WEIGHT_BITS),
+                           fixedPoint(-KG / (2.0 * (1.0 - KR)) * CHROMA_SCALE, WEIGHT_BITS),
+                           fixedPoint(-KB / (2.0 * (1.0 - KR)) * CHROMA_SCALE, WEIGHT_BITS)};
+const int CHROMA_BIAS = (128 << CHROMA_SHIFT) + (1 << (CHROMA_SHIFT - 1));
 
 inline uint8_t luma(const uint8_t* pixel) {
-    return uint8_t((lumaTerm(pixel[0], LUMA_WEIGHTS[0]) + lumaTerm(pixel[1], LUMA_WEIGHTS[1]) +
-                    lumaTerm(pixel[2], LUMA_WEIGHTS[2]) + LUMA_BIAS) >>
-                   LUMA_BITS);
+    return uint8_t((pixel[0] * LUMA_WEIGHTS[0] + pixel[1] * LUMA_WEIGHTS[1] +
+                    pixel[2] * LUMA_WEIGHTS[2] + LUMA_BIAS) >>
+                   WEIGHT_BITS);
 }
 
-inline uint8_t chroma(const int* sums, const int16_t* weights) {
-    return uint8_t((chromaTerm(sums[0], weights[0]) + chromaTerm(sums[1], weights[1]) +
-                    chromaTerm(sums[2], weights[2]) + CHROMA_BIAS) >>
-                   CHROMA_BITS);
+// The bias keeps the sum positive, so the shift rounds as the vector one does.
+inline uint8_t chroma(const int* sums, const int* weights) {
+    return uint8_t(
+        (sums[0] * weights[0] + sums[1] * weights[1] + sums[2] * weights[2] + CHROMA_BIAS) >>
+        CHROMA_SHIFT);
 }
 
 // Two rows of RGBA pixels from column `from` on, one pair of columns at a time.
-void convertPairPlain(const uint8_t* top, const uint8_t* bottom, int from, int width,
-                      uint8_t* yTop, uint8_t* yBottom, uint8_t* u, uint8_t* v) {
+void convertPairPlain(const uint8_t* top, const uint8_t* bottom, int from, int width, uint8_t* yTop,
+                      uint8_t* yBottom, uint8_t* u, uint8_t* v) {
     for (int x = from; x < width; x += 2) {
         const uint8_t* pixels[4] = {top + x * 4, top + x * 4 + 4, bottom + x * 4,
                                     bottom + x * 4 + 4};
@@ -83,50 +73,48 @@ void convertPairPlain(const uint8_t* top, const uint8_t* bottom, int from, int w
 
 #if defined(__SSE2__)
 
-// 8 pixels' R, G and B, each shifted up by 7 bits, in 16-bit lanes.
-struct Channels {
-    __m128i c[3];
+// 4 pixels split into 16-bit lanes: R and B of each in `rb`, G and A in `ga`.
+struct Split {
+    __m128i rb, ga;
 };
 
-inline Channels channels(const uint8_t* rgba) {
-    const __m128i mask = _mm_set1_epi32(0xFF << LUMA_BITS);
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba + 16));
-    // In a 32-bit lane a pixel reads A << 24 | B << 16 | G << 8 | R. The values stay below 2^15,
-    // so the signed pack keeps them.
-    Channels out;
-    out.c[0] = _mm_packs_epi32(_mm_and_si128(_mm_slli_epi32(low, LUMA_BITS), mask),
-                               _mm_and_si128(_mm_slli_epi32(high, LUMA_BITS), mask));
-    out.c[1] = _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(low, 8 - LUMA_BITS), mask),
-                               _mm_and_si128(_mm_srli_epi32(high, 8 - LUMA_BITS), mask));
-    out.c[2] = _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(low, 16 - LUMA_BITS), mask),
-                               _mm_and_si128(_mm_srli_epi32(high, 16 - LUMA_BITS), mask));
-    return out;
+inline Split split(const uint8_t* rgba) {
+    const __m128i low = _mm_set1_epi16(0xFF);
+    const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba));
+    return Split{_mm_and_si128(pixels, low), _mm_and_si128(_mm_srli_epi16(pixels, 8), low)};
 }
 
-inline __m128i lumaOf(const Channels& p) {
-    __m128i sum = _mm_set1_epi16(int16_t(LUMA_BIAS));
-    for (int c = 0; c < 3; ++c)
-        sum = _mm_add_epi16(sum,
-                            _mm_mulhi_epu16(p.c[c], _mm_set1_epi16(int16_t(LUMA_WEIGHTS[c]))));
-    return _mm_srli_epi16(sum, LUMA_BITS);
+// Weights for the multiply-add: `first` on the lower lane of each pair, `second` on the upper.
+inline __m128i pairOf(int first, int second) {
+    return _mm_set1_epi32(int(uint32_t(uint16_t(first)) | uint32_t(second) << 16));
 }
 
-// The 2 x 2 block sums of 16 columns of two rows (8 and 8 pixels of one channel each), shifted
-// up by 5 bits, as 8 16-bit lanes.
+// The luma of 8 pixels as 16-bit lanes.
+inline __m128i lumaOf(const Split& a, const Split& b) {
+    const __m128i rb = pairOf(LUMA_WEIGHTS[0], LUMA_WEIGHTS[2]);
+    const __m128i ga = pairOf(LUMA_WEIGHTS[1], 0);
+    const __m128i bias = _mm_set1_epi32(LUMA_BIAS);
+    const __m128i sumA =
+        _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(a.rb, rb), bias), _mm_madd_epi16(a.ga, ga));
+    const __m128i sumB =
+        _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(b.rb, rb), bias), _mm_madd_epi16(b.ga, ga));
+    return _mm_packs_epi32(_mm_srai_epi32(sumA, WEIGHT_BITS), _mm_srai_epi32(sumB, WEIGHT_BITS));
+}
+
+// The sums of the 2 x 2 blocks of 8 columns of two rows: 4 blocks, in the split's layout.
 inline __m128i blockSums(__m128i top0, __m128i bottom0, __m128i top1, __m128i bottom1) {
-    const __m128i ones = _mm_set1_epi16(1);
-    // (top + bottom) << 7 fits 16 unsigned bits; halved, each lane is exact and below 2^15.
-    const __m128i pairs0 = _mm_madd_epi16(_mm_srli_epi16(_mm_add_epi16(top0, bottom0), 1), ones);
-    const __m128i pairs1 = _mm_madd_epi16(_mm_srli_epi16(_mm_add_epi16(top1, bottom1), 1), ones);
-    return _mm_packs_epi32(_mm_srai_epi32(pairs0, 1), _mm_srai_epi32(pairs1, 1));
+    const __m128 a = _mm_castsi128_ps(_mm_add_epi16(top0, bottom0));
+    const __m128 b = _mm_castsi128_ps(_mm_add_epi16(top1, bottom1));
+    return _mm_add_epi16(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                         _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
 }
 
-inline __m128i chromaOf(const __m128i* sums, const int16_t* weights) {
-    __m128i sum = _mm_set1_epi16(int16_t(CHROMA_BIAS));
-    for (int c = 0; c < 3; ++c)
-        sum = _mm_add_epi16(sum, _mm_mulhi_epi16(sums[c], _mm_set1_epi16(weights[c])));
-    return _mm_srai_epi16(sum, CHROMA_BITS);
+// One chroma plane's value of 4 blocks, as 32-bit lanes.
+inline __m128i chromaOf(__m128i rb, __m128i ga, const int* weights) {
+    const __m128i sum = _mm_add_epi32(
+        _mm_madd_epi16(rb, pairOf(weights[0], weights[2])),
+        _mm_add_epi32(_mm_madd_epi16(ga, pairOf(weights[1], 0)), _mm_set1_epi32(CHROMA_BIAS)));
+    return _mm_srai_epi32(sum, CHROMA_SHIFT);
 }
 
 // 16 columns at a time; returns the first column left for the plain loop.
@@ -134,15 +122,25 @@ int convertPairVector(const uint8_t* top, const uint8_t* bottom, int width, uint
                       uint8_t* yBottom, uint8_t* u, uint8_t* v) {
     int x = 0;
     for (; x + 16 <= width; x += 16) {
-        const Channels t0 = channels(top + x * 4), t1 = channels(top + x * 4 + 32);
-        const Channels b0 = channels(bottom + x * 4), b1 = channels(bottom + x * 4 + 32);
+        Split t[4], b[4];
+        for (int i = 0; i < 4; ++i) {
+            t[i] = split(top + (x + 4 * i) * 4);
+            b[i] = split(bottom + (x + 4 * i) * 4);
+        }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(yTop + x),
-                         _mm_packus_epi16(lumaOf(t0), lumaOf(t1)));
+                         _mm_packus_epi16(lumaOf(t[0], t[1]), lumaOf(t[2], t[3])));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(yBottom + x),
-                         _mm_packus_epi16(lumaOf(b0), lumaOf(b1)));
-        __m128i sums[3];
-        for (int c = 0; c < 3; ++c) sums[c] = blockSums(t0.c[c], b0.c[c], t1.c[c], b1.c[c]);
-        const __m128i cb = chromaOf(sums, CB_WEIGHTS), cr = chromaOf(sums, CR_WEIGHTS);
+                         _mm_packus_epi16(lumaOf(b[0], b[1]), lumaOf(b[2], b[3])));
+        __m128i rb[2], ga[2];
+        for (int half = 0; half < 2; ++half) {
+            const int i = 2 * half;
+            rb[half] = blockSums(t[i].rb, b[i].rb, t[i + 1].rb, b[i + 1].rb);
+            ga[half] = blockSums(t[i].ga, b[i].ga, t[i + 1].ga, b[i + 1].ga);
+        }
+        const __m128i cb =
+            _mm_packs_epi32(chromaOf(rb[0], ga[0], CB_WEIGHTS), chromaOf(rb[1], ga[1], CB_WEIGHTS));
+        const __m128i cr =
+            _mm_packs_epi32(chromaOf(rb[0], ga[0], CR_WEIGHTS), chromaOf(rb[1], ga[1], CR_WEIGHTS));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(u + x / 2), _mm_packus_epi16(cb, cb));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(v + x / 2), _mm_packus_epi16(cr, cr));
     }
@@ -151,8 +149,7 @@ int convertPairVector(const uint8_t* top, const uint8_t* bottom, int width, uint
 
 #else
 
-int convertPairVector(const uint8_t*, const uint8_t*, int, uint8_t*, uint8_t*, uint8_t*,
-                      uint8_t*) {
+int convertPairVector(const uint8_t*, const uint8_t*, int, uint8_t*, uint8_t*, uint8_t*, uint8_t*) {
     return 0;
 }
 

@@ -359,8 +359,7 @@ VideoWriterPtr openVideo(const VideoOptions& options, std::string& error) {
     }
     // Matroska draws its file's and tracks' identifiers at random unless told to be bit-exact;
     // MP4 and MOV have none.
-    if (std::strcmp(container.muxer, "matroska") == 0)
-        writer->format->flags |= AVFMT_FLAG_BITEXACT;
+    if (std::strcmp(container.muxer, "matroska") == 0) writer->format->flags |= AVFMT_FLAG_BITEXACT;
     if (std::strcmp(container.muxer, "matroska") == 0)
         writer->format->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
     if (!openPictures(*writer, error)) return nullptr;
@@ -396,14 +395,13 @@ bool writeVideoFrame(VideoWriter& writer, const uint8_t* pixels, int rowStride,
     AVFrame& picture = *writer.picture;
     bool converted = false;
     if (usesBt709(options.width, options.height)) {
-        converted = rgbToBt709I420(pixels, rowStride, options.bytesPerPixel, picture.data[0],
-                                   picture.linesize[0], picture.data[1], picture.linesize[1],
-                                   picture.data[2], picture.linesize[2], options.width,
-                                   -options.height);
+        converted =
+            rgbToBt709I420(pixels, rowStride, options.bytesPerPixel, picture.data[0],
+                           picture.linesize[0], picture.data[1], picture.linesize[1],
+                           picture.data[2], picture.linesize[2], options.width, -options.height);
     } else {
         // libyuv's "ABGR" and "RAW" are R, G, B(, A) in memory order.
-        const auto convert =
-            options.bytesPerPixel == 4 ? &libyuv::ABGRToI420 : &libyuv::RAWToI420;
+        const auto convert = options.bytesPerPixel == 4 ? &libyuv::ABGRToI420 : &libyuv::RAWToI420;
         converted = convert(pixels, rowStride, picture.data[0], picture.linesize[0],
                             picture.data[1], picture.linesize[1], picture.data[2],
                             picture.linesize[2], options.width, -options.height) == 0;

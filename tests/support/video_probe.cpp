@@ -191,18 +191,19 @@ bool probeVideo(const std::string& path, VideoProbe& probe, std::string& error) 
     if (decoding.format->duration != AV_NOPTS_VALUE)
         probe.duration = double(decoding.format->duration) / AV_TIME_BASE;
     for (unsigned i = 0; i < decoding.format->nb_streams; ++i)
-        probe.defaultTracks += (decoding.format->streams[i]->disposition & AV_DISPOSITION_DEFAULT) != 0;
+        probe.defaultTracks +=
+            (decoding.format->streams[i]->disposition & AV_DISPOSITION_DEFAULT) != 0;
     int sinceKeyframe = 0;
     decoding.onPicturePacket = [&](const AVPacket& packet) {
         if (packet.flags & AV_PKT_FLAG_KEY) sinceKeyframe = 0;
         probe.longestKeyframeGap = std::max(probe.longestKeyframeGap, ++sinceKeyframe);
     };
-    const AVRational pictureTime =
-        decoding.streams[0] >= 0 ? decoding.format->streams[decoding.streams[0]]->time_base
-                                 : AVRational{1, 1};
-    const AVRational soundTime =
-        decoding.streams[1] >= 0 ? decoding.format->streams[decoding.streams[1]]->time_base
-                                 : AVRational{1, 1};
+    const AVRational pictureTime = decoding.streams[0] >= 0
+                                       ? decoding.format->streams[decoding.streams[0]]->time_base
+                                       : AVRational{1, 1};
+    const AVRational soundTime = decoding.streams[1] >= 0
+                                     ? decoding.format->streams[decoding.streams[1]]->time_base
+                                     : AVRational{1, 1};
 
     double squares = 0.0;
     int64_t values = 0;
@@ -248,9 +249,8 @@ bool toRgb(const AVFrame& frame, std::vector<uint8_t>& rgb) {
     rgb.resize(size_t(frame.width) * size_t(frame.height) * 3);
     uint8_t* out[1] = {rgb.data()};
     const int outStride[1] = {frame.width * 3};
-    const bool converted =
-        sws_scale(scaler, frame.data, frame.linesize, 0, frame.height, out, outStride) ==
-        frame.height;
+    const bool converted = sws_scale(scaler, frame.data, frame.linesize, 0, frame.height, out,
+                                     outStride) == frame.height;
     sws_freeContext(scaler);
     return converted;
 }
@@ -300,8 +300,7 @@ bool decodeVideoFrameAt(const std::string& path, double seconds, std::vector<uin
     avcodec_free_context(&decoding.decoders[1]);
     const AVStream* stream = decoding.format->streams[decoding.streams[0]];
     const int64_t target = int64_t(std::llround(seconds / av_q2d(stream->time_base)));
-    const int result =
-        av_seek_frame(decoding.format, stream->index, target, AVSEEK_FLAG_BACKWARD);
+    const int result = av_seek_frame(decoding.format, stream->index, target, AVSEEK_FLAG_BACKWARD);
     if (result < 0) return fail(path, avErrorText(result), error);
     // Within a millisecond, the finest time base a container here keeps.
     return decodePicture(

@@ -161,46 +161,58 @@ TEST(VideoWriter, SpanStartingLaterTakesTheMusicFromThereAndEndsWithThePictures)
     EXPECT_GT(std::sqrt(squares / 20000), 0.1);
 }
 
-// Bars of the primaries, their mixes, white and black over a row of greys, in a still clip.
+// Bars of the primaries, their mixes, white and black over a row of greys, in a still clip: at
+// standard definition with BT.601's matrix, in HD with BT.709's, as the file says.
 TEST(VideoWriter, ColourBarsDecodeToTheirColoursWithinThreeLevels) {
     const int bars[8][3] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
                             {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
-    const int width = 320, height = 180, barWidth = width / 8;
-    auto colourAt = [&](int x, int y, int c) {  // y from the top
-        const int bar = x / barWidth;
-        return y < height / 2 ? bars[bar][c] : bar * 255 / 7;
+    struct Size {
+        int width, height;
+        const char* matrix;
     };
-    for (int bytesPerPixel : {3, 4}) {
-        SCOPED_TRACE(testing::Message() << bytesPerPixel << " bytes a pixel");
-        TempFolder folder;
-        VideoOptions options = clipOptions(folder.file("bars.mp4"), "", width, height);
-        options.bytesPerPixel = bytesPerPixel;
-        options.toSeconds = 0.2;
-        const int stride = rowStride(options);
-        std::vector<uint8_t> pixels(size_t(stride) * height, 255);
-        for (int row = 0; row < height; ++row)
-            for (int x = 0; x < width; ++x)
-                for (int c = 0; c < 3; ++c)
-                    pixels[size_t(row) * stride + size_t(x * bytesPerPixel + c)] =
-                        uint8_t(colourAt(x, height - 1 - row, c));
-        std::string error;
-        VideoWriterPtr writer = openVideo(options, error);
-        ASSERT_NE(writer, nullptr) << error;
-        for (int n = 0; n < videoFrameCount(options); ++n)
-            ASSERT_TRUE(writeVideoFrame(*writer, pixels.data(), stride, error)) << error;
-        ASSERT_TRUE(finishVideo(*writer, error)) << error;
+    for (const Size size : {Size{640, 360, "smpte170m"}, Size{1280, 720, "bt709"}})
+        for (int bytesPerPixel : {3, 4}) {
+            const int width = size.width, height = size.height, barWidth = width / 8;
+            auto colourAt = [&](int x, int y, int c) {  // y from the top
+                const int bar = x / barWidth;
+                return y < height / 2 ? bars[bar][c] : bar * 255 / 7;
+            };
+            SCOPED_TRACE(testing::Message()
+                         << width << " x " << height << ", " << bytesPerPixel << " bytes a pixel");
+            TempFolder folder;
+            VideoOptions options = clipOptions(folder.file("bars.mp4"), "", width, height);
+            options.bytesPerPixel = bytesPerPixel;
+            options.toSeconds = 0.2;
+            const int stride = rowStride(options);
+            std::vector<uint8_t> pixels(size_t(stride) * height, 255);
+            for (int row = 0; row < height; ++row)
+                for (int x = 0; x < width; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        pixels[size_t(row) * stride + size_t(x * bytesPerPixel + c)] =
+                            uint8_t(colourAt(x, height - 1 - row, c));
+            std::string error;
+            VideoWriterPtr writer = openVideo(options, error);
+            ASSERT_NE(writer, nullptr) << error;
+            for (int n = 0; n < videoFrameCount(options); ++n)
+                ASSERT_TRUE(writeVideoFrame(*writer, pixels.data(), stride, error)) << error;
+            ASSERT_TRUE(finishVideo(*writer, error)) << error;
 
-        std::vector<uint8_t> rgb;
-        ASSERT_TRUE(decodeVideoFrame(options.outputPath, 3, rgb, error)) << error;
-        for (int bar = 0; bar < 8; ++bar)
-            for (int y : {height / 4, height * 3 / 4}) {
-                const int x = bar * barWidth + barWidth / 2;
-                for (int c = 0; c < 3; ++c)
-                    EXPECT_NEAR(rgb[(size_t(y) * width + size_t(x)) * 3 + size_t(c)],
-                                colourAt(x, y, c), 3)
-                        << "bar " << bar << " row " << y << " channel " << c;
-            }
-    }
+            VideoProbe probe;
+            ASSERT_TRUE(probeVideo(options.outputPath, probe, error)) << error;
+            EXPECT_EQ(probe.colourMatrix, size.matrix);
+            EXPECT_EQ(probe.colourPrimaries, "bt709");
+            EXPECT_EQ(probe.colourTransfer, "bt709");
+            std::vector<uint8_t> rgb;
+            ASSERT_TRUE(decodeVideoFrame(options.outputPath, 3, rgb, error)) << error;
+            for (int bar = 0; bar < 8; ++bar)
+                for (int y : {height / 4, height * 3 / 4}) {
+                    const int x = bar * barWidth + barWidth / 2;
+                    for (int c = 0; c < 3; ++c)
+                        EXPECT_NEAR(rgb[(size_t(y) * width + size_t(x)) * 3 + size_t(c)],
+                                    colourAt(x, y, c), 3)
+                            << "bar " << bar << " row " << y << " channel " << c;
+                }
+        }
 }
 
 TEST(VideoWriter, TheNameChoosesTheContainer) {

@@ -158,8 +158,8 @@ const char* checkOptions(const VideoOptions& options) {
         !std::isfinite(options.toSeconds))
         return "the span of show time is empty";
     if (options.crf < 0 || options.crf > 51) return "the quality (crf) must be from 0 to 51";
-    if (!(options.keyintSeconds >= MIN_KEYFRAME_SECONDS) ||
-        !(options.keyintSeconds <= MAX_KEYFRAME_SECONDS))
+    if (!(options.keyintSeconds >= MIN_KEYINT_SECONDS) ||
+        !(options.keyintSeconds <= MAX_KEYINT_SECONDS))
         return "the keyframes must lie 0.5 to 10 seconds apart";
     return nullptr;
 }

@@ -357,11 +357,16 @@ VideoWriterPtr openVideo(const VideoOptions& options, std::string& error) {
                  result < 0 ? result : AVERROR(ENOMEM), error);
         return nullptr;
     }
-    // Matroska draws its file's and tracks' identifiers at random unless told to be bit-exact;
-    // MP4 and MOV have none.
-    if (std::strcmp(container.muxer, "matroska") == 0) writer->format->flags |= AVFMT_FLAG_BITEXACT;
-    if (std::strcmp(container.muxer, "matroska") == 0)
+    if (std::strcmp(container.muxer, "matroska") == 0) {
+        // Matroska draws its file's and tracks' identifiers at random unless told to be
+        // bit-exact; MP4 and MOV have none.
+        writer->format->flags |= AVFMT_FLAG_BITEXACT;
+        // The AAC encoder's first packet, its start-up, comes 1024 samples before 0. MP4 and MOV
+        // skip it by an edit list; this Matroska writer marks a codec delay for Opus only and
+        // would otherwise shift both tracks later by it, the pictures off show time less --from.
+        // Left before 0, the start-up is where players do not play it.
         writer->format->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
+    }
     if (!openPictures(*writer, error)) return nullptr;
     if (!options.musicPath.empty() && !openSound(*writer, error)) return nullptr;
 

@@ -299,7 +299,7 @@ TEST(VideoWriter, EveryContainerIsReproducibleStartsAtZeroAndSeeksToTheFrame) {
     const Case cases[] = {{".mp4", 2.0}, {".mov", 0.5}, {".mkv", 2.0}};
     TempFolder folder;
     writeToneMp3(folder.file("tone.mp3"), 11.0);
-    const int width = 160, height = 90, fps = 60;
+    const int width = 320, height = 180, fps = 60;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ending);
         std::string paths[2];

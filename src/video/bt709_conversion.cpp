@@ -26,9 +26,9 @@ constexpr int fixedPoint(double value, int bits) {
 // R with B and G with A (weight 0) in one step. The plain loop below does the same sums, so both
 // agree to the bit.
 const int WEIGHT_BITS = 15;
-const int LUMA_WEIGHTS[3] = {fixedPoint(KR * LUMA_SCALE, WEIGHT_BITS),
-                             fixedPoint(KG* LUMA_SCALE, WEIGHT_BITS),
-                             fixedPoint(KB* LUMA_SCALE, WEIGHT_BITS)};
+const int LUMA_WEIGHTS[3] = {fixedPoint((LUMA_SCALE * KR), WEIGHT_BITS),
+                             fixedPoint((LUMA_SCALE * KG), WEIGHT_BITS),
+                             fixedPoint((LUMA_SCALE * KB), WEIGHT_BITS)};
 const int LUMA_BIAS = (16 << WEIGHT_BITS) + (1 << (WEIGHT_BITS - 1));
 // Chroma weighs the sum of a 2 x 2 block: two more bits make it the mean.
 const int CHROMA_SHIFT = WEIGHT_BITS + 2;

@@ -81,7 +81,8 @@ CaptureCommand parseCaptureOptions(const std::vector<std::string>& arguments,
             value = name.substr(equals + 1);
             name = name.substr(0, equals);
         } else if (name == "--fps" || name == "--size" || name == "--supersample" ||
-                   name == "--from" || name == "--to" || name == "--crf" || name == "--preset") {
+                   name == "--from" || name == "--to" || name == "--crf" || name == "--preset" ||
+                   name == "--keyint-seconds") {
             if (i + 1 >= arguments.size()) return bad(error, name + " needs a value");
             value = arguments[++i];
         }
@@ -114,6 +115,14 @@ CaptureCommand parseCaptureOptions(const std::vector<std::string>& arguments,
                 return bad(error,
                            "--preset takes one of " + presetList() + ", not '" + value + "'");
             options.preset = value;
+        } else if (name == "--keyint-seconds") {
+            if (!readSeconds(value, options.keyintSeconds) ||
+                options.keyintSeconds < MIN_KEYINT_SECONDS ||
+                options.keyintSeconds > MAX_KEYINT_SECONDS)
+                return bad(error,
+                           "--keyint-seconds takes the seconds between keyframes, from 0.5 to "
+                           "10, not '" +
+                               value + "'");
         } else if (name == "--verbose") {
             if (equals != std::string::npos) return bad(error, "--verbose takes no value");
             options.verbose = true;
@@ -132,7 +141,8 @@ CaptureCommand parseCaptureOptions(const std::vector<std::string>& arguments,
 
 const char* captureUsage() {
     return "Usage: kelvaro-capture [--fps N] [--size WxH] [--supersample K] [--from S] [--to S]\n"
-           "                       [--crf N] [--preset NAME] [--verbose] OUTPUT.mp4\n"
+           "                       [--crf N] [--preset NAME] [--keyint-seconds S] [--verbose]\n"
+           "                       OUTPUT.mp4\n"
            "Renders the show in the current folder (anim.txt, tavel.mp3, the slot folders and\n"
            "timeline.txt if there is one) to an H.264 and AAC video, without a display or a\n"
            "sound card, from 0 to 2 s after the timeline's end. OUTPUT ends in .mp4, .m4v,\n"
@@ -152,6 +162,10 @@ const char* captureUsage() {
            "                   (default veryfast); a faster one takes less time for a larger\n"
            "                   file (ultrafast: 4 times), a slower one more time for a file a\n"
            "                   little sharper\n"
+           "  --keyint-seconds S\n"
+           "                   at most S seconds of video from one keyframe, where a player\n"
+           "                   can start or seek to, to the next: 0.5 to 10 (default 2, as\n"
+           "                   upload sites ask)\n"
            "  --verbose        the closing summary also tells where the time went\n"
            "  -h, --help       this text\n"
            "\n"

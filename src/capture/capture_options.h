@@ -13,6 +13,7 @@ struct CaptureOptions {
     double toSeconds = -1.0;          // end of the span; negative: the end of the show
     int crf = 18;                     // x264's constant quality: 0 lossless, 51 worst
     std::string preset = "veryfast";  // x264's speed against size
+    double keyintSeconds = 2.0;       // the longest stretch between keyframes
     bool verbose = false;             // the summary tells where the time went
     std::string outputPath;           // its ending picks the container
 };

@@ -58,6 +58,7 @@ bool CapturePlatform::musicPlay(bool) {
     video.toSeconds = double(span_.endFrame) / fps;
     video.crf = options_.crf;
     video.preset = options_.preset;
+    video.keyintSeconds = options_.keyintSeconds;
     opened_ = encoder_.open(video, failure_);
     return opened_;
 }

@@ -14,6 +14,7 @@
 
 #include "files/atomic_file.h"
 #include "video/av_error.h"
+#include "video/bt709_conversion.h"
 #include "video/music_feed.h"
 
 extern "C" {
@@ -157,6 +158,9 @@ const char* checkOptions(const VideoOptions& options) {
         !std::isfinite(options.toSeconds))
         return "the span of show time is empty";
     if (options.crf < 0 || options.crf > 51) return "the quality (crf) must be from 0 to 51";
+    if (!(options.keyintSeconds >= MIN_KEYINT_SECONDS) ||
+        !(options.keyintSeconds <= MAX_KEYINT_SECONDS))
+        return "the keyframes must lie 0.5 to 10 seconds apart";
     return nullptr;
 }
 
@@ -186,14 +190,16 @@ bool openPictures(VideoWriter& writer, std::string& error) {
     video.time_base = AVRational{1, options.framesPerSecond};
     video.framerate = AVRational{options.framesPerSecond, 1};
     video.pix_fmt = AV_PIX_FMT_YUV420P;
-    // libyuv's fast conversion has BT.601's matrix only; the track says so, and decoders undo it
-    // with the same one. The colours themselves are still BT.709's (sRGB's), and players take
-    // untagged HD video as BT.709 throughout, so every tag is given.
+    // The colours themselves are BT.709's (sRGB's) at every size; the matrix is the one players
+    // assume for the size when a file has no tags, and the tags say so for those that read them.
     video.color_range = AVCOL_RANGE_MPEG;
-    video.colorspace = AVCOL_SPC_SMPTE170M;
+    video.colorspace =
+        usesBt709(options.width, options.height) ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
     video.color_primaries = AVCOL_PRI_BT709;
     video.color_trc = AVCOL_TRC_BT709;
     video.thread_count = ENCODER_THREADS;
+    video.gop_size =
+        std::max(1, int(std::floor(options.keyintSeconds * options.framesPerSecond + 1e-9)));
     if (writer.format->oformat->flags & AVFMT_GLOBALHEADER)
         video.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* settings = nullptr;
@@ -212,6 +218,7 @@ bool openPictures(VideoWriter& writer, std::string& error) {
     if (result < 0) return failCode(writer, "cannot set up the picture track", result, error);
     writer.videoStream->time_base = video.time_base;
     writer.videoStream->avg_frame_rate = video.framerate;
+    writer.videoStream->disposition = AV_DISPOSITION_DEFAULT;
 
     writer.picture->format = AV_PIX_FMT_YUV420P;
     writer.picture->width = options.width;
@@ -250,6 +257,7 @@ bool openSound(VideoWriter& writer, std::string& error) {
     result = avcodec_parameters_from_context(writer.audioStream->codecpar, &audio);
     if (result < 0) return failCode(writer, "cannot set up the sound track", result, error);
     writer.audioStream->time_base = audio.time_base;
+    writer.audioStream->disposition = AV_DISPOSITION_DEFAULT;
 
     writer.sound->format = AV_SAMPLE_FMT_FLTP;
     writer.sound->sample_rate = SOUND_RATE;
@@ -316,6 +324,10 @@ bool isVideoFileName(const std::string& path) {
     return containerFor(path) != nullptr;
 }
 
+bool usesBt709(int width, int height) {
+    return width >= 1280 || height >= 720;
+}
+
 int videoFrameCount(const VideoOptions& options) {
     if (options.framesPerSecond <= 0 || !(options.toSeconds > options.fromSeconds)) return 0;
     const double frames = (options.toSeconds - options.fromSeconds) * options.framesPerSecond;
@@ -344,6 +356,16 @@ VideoWriterPtr openVideo(const VideoOptions& options, std::string& error) {
         failCode(*writer, std::string("cannot set up ") + container.muxer + " writing",
                  result < 0 ? result : AVERROR(ENOMEM), error);
         return nullptr;
+    }
+    if (std::strcmp(container.muxer, "matroska") == 0) {
+        // Matroska draws its file's and tracks' identifiers at random unless told to be
+        // bit-exact; MP4 and MOV have none.
+        writer->format->flags |= AVFMT_FLAG_BITEXACT;
+        // The AAC encoder's first packet, its start-up, comes 1024 samples before 0. MP4 and MOV
+        // skip it by an edit list; this Matroska writer marks a codec delay for Opus only and
+        // would otherwise shift both tracks later by it, the pictures off show time less --from.
+        // Left before 0, the start-up is where players do not play it.
+        writer->format->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
     }
     if (!openPictures(*writer, error)) return nullptr;
     if (!options.musicPath.empty() && !openSound(*writer, error)) return nullptr;
@@ -374,14 +396,22 @@ bool writeVideoFrame(VideoWriter& writer, const uint8_t* pixels, int rowStride,
     const auto start = std::chrono::steady_clock::now();
     int result = av_frame_make_writable(writer.picture);
     if (result < 0) return failCode(writer, "out of memory", result, error);
-    // GL gives the bottom row first; a negative height has libyuv read the rows upwards.
-    // libyuv's "ABGR" and "RAW" are R, G, B(, A) in memory order.
+    // GL gives the bottom row first; a negative height reads the rows upwards.
     AVFrame& picture = *writer.picture;
-    const auto convert = options.bytesPerPixel == 4 ? &libyuv::ABGRToI420 : &libyuv::RAWToI420;
-    result = convert(pixels, rowStride, picture.data[0], picture.linesize[0], picture.data[1],
-                     picture.linesize[1], picture.data[2], picture.linesize[2], options.width,
-                     -options.height);
-    if (result != 0) return fail(writer, "the colour conversion failed", error);
+    bool converted = false;
+    if (usesBt709(options.width, options.height)) {
+        converted =
+            rgbToBt709I420(pixels, rowStride, options.bytesPerPixel, picture.data[0],
+                           picture.linesize[0], picture.data[1], picture.linesize[1],
+                           picture.data[2], picture.linesize[2], options.width, -options.height);
+    } else {
+        // libyuv's "ABGR" and "RAW" are R, G, B(, A) in memory order.
+        const auto convert = options.bytesPerPixel == 4 ? &libyuv::ABGRToI420 : &libyuv::RAWToI420;
+        converted = convert(pixels, rowStride, picture.data[0], picture.linesize[0],
+                            picture.data[1], picture.linesize[1], picture.data[2],
+                            picture.linesize[2], options.width, -options.height) == 0;
+    }
+    if (!converted) return fail(writer, "the colour conversion failed", error);
     writer.stats.convertSeconds += secondsSince(start);
     return encodePicture(writer, error);
 }

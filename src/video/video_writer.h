@@ -22,7 +22,17 @@ struct VideoOptions {
     // cores at a quality fit for upload.
     std::string preset = "veryfast";
     int crf = 18;
+    // The longest stretch between keyframes, where a player can start or seek to: upload sites
+    // ask for 2 s at most. From MIN_KEYINT_SECONDS to MAX_KEYINT_SECONDS.
+    double keyintSeconds = 2.0;
 };
+
+constexpr double MIN_KEYINT_SECONDS = 0.5;
+constexpr double MAX_KEYINT_SECONDS = 10.0;
+
+// From 1280 x 720 up pictures are converted with BT.709's matrix, as HD video is expected to
+// be; smaller ones with BT.601's, as standard definition is. The file says which.
+bool usesBt709(int width, int height);
 
 // Cumulative cost of the frames so far, for progress lines and measurements.
 struct VideoStats {

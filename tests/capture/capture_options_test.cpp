@@ -108,6 +108,34 @@ TEST(CaptureOptions, QualityVerbosityAndTheOutputsName) {
     }
 }
 
+TEST(CaptureOptions, KeyframeDistanceFromHalfASecondToTen) {
+    struct Case {
+        const char* line;
+        double seconds;  // 0: refused
+    };
+    const Case cases[] = {
+        {"out.mp4", 2.0},
+        {"--keyint-seconds 0.5 a.mp4", 0.5},
+        {"--keyint-seconds=10 a.mkv", 10.0},
+        {"--keyint-seconds 0.4 a.mp4", 0.0},
+        {"--keyint-seconds 10.5 a.mp4", 0.0},
+        {"--keyint-seconds inf a.mp4", 0.0},
+        {"--keyint-seconds two a.mp4", 0.0},
+        {"a.mp4 --keyint-seconds", 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        CaptureOptions options;
+        std::string error;
+        const CaptureCommand command = parseCaptureOptions(words(c.line), options, error);
+        ASSERT_EQ(command, c.seconds > 0.0 ? CaptureCommand::Capture : CaptureCommand::Bad);
+        if (c.seconds > 0.0)
+            EXPECT_EQ(options.keyintSeconds, c.seconds);
+        else
+            EXPECT_NE(error.find("--keyint-seconds"), std::string::npos) << error;
+    }
+}
+
 TEST(CaptureSpan, SpansCountFramesOfTheRunAndEndWithTheClosingHold) {
     // A whole run: the first frame past 87 s presents the closing picture, then two seconds of
     // clock steps hold it. A frame samples its time and a tenth of a millisecond, so the frame

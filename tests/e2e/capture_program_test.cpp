@@ -240,6 +240,7 @@ TEST(CaptureProgram, FailuresLeaveNoVideoAndSayWhy) {
         {"--bogus out.mp4", 2, "unknown option", false},
         {"--crf 52 out.mp4", 2, "--crf", false},
         {"--preset fastest out.mp4", 2, "--preset", false},
+        {"--keyint-seconds 11 out.mp4", 2, "--keyint-seconds", false},
         {"out.avi", 2, ".mp4, .m4v, .mov or .mkv", false},
         {"", 2, "no output file", false},
         {"missing/out.mp4", 1, "Cannot write the video missing/out.mp4", false},

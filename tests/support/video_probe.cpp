@@ -1,5 +1,6 @@
 #include "video_probe.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -21,6 +22,7 @@ struct Decoding {
     int streams[2] = {-1, -1};
     AVPacket* packet = nullptr;
     AVFrame* frame = nullptr;
+    std::function<void(const AVPacket&)> onPicturePacket;  // each one read, in file order
 
     ~Decoding() {
         av_frame_free(&frame);
@@ -94,6 +96,7 @@ bool decodeAll(const std::string& path, Decoding& decoding, const FrameUse& use,
         int kind = -1;
         for (int k = 0; k < 2; ++k)
             if (decoding.packet->stream_index == decoding.streams[k]) kind = k;
+        if (kind == 0 && decoding.onPicturePacket) decoding.onPicturePacket(*decoding.packet);
         if (kind >= 0) avcodec_send_packet(decoding.decoders[kind], decoding.packet);
         av_packet_unref(decoding.packet);
         if (kind >= 0 && !drain(decoding, kind, use)) return true;
@@ -169,6 +172,9 @@ bool probeVideo(const std::string& path, VideoProbe& probe, std::string& error) 
         probe.width = stream->codecpar->width;
         probe.height = stream->codecpar->height;
         probe.framesPerSecond = av_q2d(stream->avg_frame_rate);
+        probe.colourMatrix = av_color_space_name(stream->codecpar->color_space);
+        probe.colourPrimaries = av_color_primaries_name(stream->codecpar->color_primaries);
+        probe.colourTransfer = av_color_transfer_name(stream->codecpar->color_trc);
         if (stream->duration != AV_NOPTS_VALUE)
             probe.videoDuration = double(stream->duration) * av_q2d(stream->time_base);
     }
@@ -184,6 +190,20 @@ bool probeVideo(const std::string& path, VideoProbe& probe, std::string& error) 
     }
     if (decoding.format->duration != AV_NOPTS_VALUE)
         probe.duration = double(decoding.format->duration) / AV_TIME_BASE;
+    for (unsigned i = 0; i < decoding.format->nb_streams; ++i)
+        probe.defaultTracks +=
+            (decoding.format->streams[i]->disposition & AV_DISPOSITION_DEFAULT) != 0;
+    int sinceKeyframe = 0;
+    decoding.onPicturePacket = [&](const AVPacket& packet) {
+        if (packet.flags & AV_PKT_FLAG_KEY) sinceKeyframe = 0;
+        probe.longestKeyframeGap = std::max(probe.longestKeyframeGap, ++sinceKeyframe);
+    };
+    const AVRational pictureTime = decoding.streams[0] >= 0
+                                       ? decoding.format->streams[decoding.streams[0]]->time_base
+                                       : AVRational{1, 1};
+    const AVRational soundTime = decoding.streams[1] >= 0
+                                     ? decoding.format->streams[decoding.streams[1]]->time_base
+                                     : AVRational{1, 1};
 
     double squares = 0.0;
     int64_t values = 0;
@@ -191,9 +211,12 @@ bool probeVideo(const std::string& path, VideoProbe& probe, std::string& error) 
         path, decoding,
         [&](const AVFrame& frame, int kind) {
             if (kind == 0) {
-                ++probe.frameCount;
+                if (probe.frameCount++ == 0 && frame.best_effort_timestamp != AV_NOPTS_VALUE)
+                    probe.videoStart = double(frame.best_effort_timestamp) * av_q2d(pictureTime);
                 return true;
             }
+            if (probe.audioSamples == 0 && frame.best_effort_timestamp != AV_NOPTS_VALUE)
+                probe.audioStart = double(frame.best_effort_timestamp) * av_q2d(soundTime);
             probe.audioSamples += frame.nb_samples;
             for (int channel = 0; channel < frame.ch_layout.nb_channels; ++channel)
                 for (int i = 0; i < frame.nb_samples; ++i) {
@@ -212,6 +235,49 @@ bool probeVideo(const std::string& path, VideoProbe& probe, std::string& error) 
     return true;
 }
 
+namespace {
+
+bool toRgb(const AVFrame& frame, std::vector<uint8_t>& rgb) {
+    SwsContext* scaler = sws_getContext(frame.width, frame.height, AVPixelFormat(frame.format),
+                                        frame.width, frame.height, AV_PIX_FMT_RGB24,
+                                        SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                                        nullptr, nullptr, nullptr);
+    if (scaler == nullptr) return false;
+    sws_setColorspaceDetails(scaler, sws_getCoefficients(frame.colorspace),
+                             frame.color_range == AVCOL_RANGE_JPEG,
+                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    rgb.resize(size_t(frame.width) * size_t(frame.height) * 3);
+    uint8_t* out[1] = {rgb.data()};
+    const int outStride[1] = {frame.width * 3};
+    const bool converted = sws_scale(scaler, frame.data, frame.linesize, 0, frame.height, out,
+                                     outStride) == frame.height;
+    sws_freeContext(scaler);
+    return converted;
+}
+
+// The first picture that `wanted` accepts, as RGB.
+bool decodePicture(const std::string& path, Decoding& decoding,
+                   const std::function<bool(const AVFrame&)>& wanted, const std::string& missing,
+                   std::vector<uint8_t>& rgb, std::string& error) {
+    bool converted = false;
+    const bool read = decodeAll(
+        path, decoding,
+        [&](const AVFrame& frame, int kind) {
+            if (kind != 0 || !wanted(frame)) return true;
+            converted = toRgb(frame, rgb);
+            return false;
+        },
+        error);
+    if (!read) return false;
+    if (!converted) {
+        rgb.clear();
+        return fail(path, missing, error);
+    }
+    return true;
+}
+
+}  // namespace
+
 bool decodeVideoFrame(const std::string& path, int index, std::vector<uint8_t>& rgb,
                       std::string& error) {
     rgb.clear();
@@ -220,34 +286,31 @@ bool decodeVideoFrame(const std::string& path, int index, std::vector<uint8_t>& 
     if (decoding.streams[0] < 0) return fail(path, "it holds no pictures", error);
     avcodec_free_context(&decoding.decoders[1]);
     int seen = 0;
-    bool converted = false;
-    const bool read = decodeAll(
+    return decodePicture(
+        path, decoding, [&](const AVFrame&) { return seen++ == index; },
+        "it has no picture " + std::to_string(index), rgb, error);
+}
+
+bool decodeVideoFrameAt(const std::string& path, double seconds, std::vector<uint8_t>& rgb,
+                        std::string& error) {
+    rgb.clear();
+    Decoding decoding;
+    if (!openDecoding(path, decoding, error)) return false;
+    if (decoding.streams[0] < 0) return fail(path, "it holds no pictures", error);
+    avcodec_free_context(&decoding.decoders[1]);
+    const AVStream* stream = decoding.format->streams[decoding.streams[0]];
+    const int64_t target = int64_t(std::llround(seconds / av_q2d(stream->time_base)));
+    const int result = av_seek_frame(decoding.format, stream->index, target, AVSEEK_FLAG_BACKWARD);
+    if (result < 0) return fail(path, avErrorText(result), error);
+    // Within a millisecond, the finest time base a container here keeps.
+    return decodePicture(
         path, decoding,
-        [&](const AVFrame& frame, int kind) {
-            if (kind != 0 || seen++ < index) return true;
-            SwsContext* scaler = sws_getContext(
-                frame.width, frame.height, AVPixelFormat(frame.format), frame.width, frame.height,
-                AV_PIX_FMT_RGB24, SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
-                nullptr, nullptr);
-            if (scaler == nullptr) return false;
-            sws_setColorspaceDetails(scaler, sws_getCoefficients(frame.colorspace),
-                                     frame.color_range == AVCOL_RANGE_JPEG,
-                                     sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-            rgb.resize(size_t(frame.width) * size_t(frame.height) * 3);
-            uint8_t* out[1] = {rgb.data()};
-            const int outStride[1] = {frame.width * 3};
-            converted = sws_scale(scaler, frame.data, frame.linesize, 0, frame.height, out,
-                                  outStride) == frame.height;
-            sws_freeContext(scaler);
-            return false;
+        [&](const AVFrame& frame) {
+            return frame.best_effort_timestamp != AV_NOPTS_VALUE &&
+                   double(frame.best_effort_timestamp) * av_q2d(stream->time_base) >=
+                       seconds - 1e-3;
         },
-        error);
-    if (!read) return false;
-    if (!converted) {
-        rgb.clear();
-        return fail(path, "it has no picture " + std::to_string(index), error);
-    }
-    return true;
+        "it has no picture at " + std::to_string(seconds) + " s", rgb, error);
 }
 
 bool decodeVideoAudio(const std::string& path, std::vector<float>& samples, std::string& error) {

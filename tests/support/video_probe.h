@@ -18,6 +18,10 @@ struct VideoProbe {
     double framesPerSecond = 0.0;
     int frameCount = 0;          // pictures decoded
     double videoDuration = 0.0;  // seconds, as the track says
+    double videoStart = -1.0;    // the first picture's time in seconds, as a player shows it
+    int longestKeyframeGap = 0;  // most pictures from one keyframe to the next (or the end)
+    // FFmpeg's names of the colour tags, e.g. "bt709" and "smpte170m"
+    std::string colourMatrix, colourPrimaries, colourTransfer;
     // The first sound track.
     std::string audioCodec;  // e.g. "aac"
     int sampleRate = 0;
@@ -25,9 +29,11 @@ struct VideoProbe {
     // Per channel, decoded: the encoder's priming is left out, but the padding of the last AAC
     // frame (under 1024 samples) is counted.
     int64_t audioSamples = 0;
+    double audioStart = 0.0;  // the first decoded sound's time, seconds; below 0 before the video
     double audioDuration = 0.0;  // seconds, as the track says (players stop there)
     double audioRms = 0.0;       // over all channels, full scale 1
     double duration = 0.0;       // of the whole file, seconds
+    int defaultTracks = 0;       // tracks flagged to be played by default
     bool indexAtFront = false;   // the MP4 'moov' box comes before 'mdat'
 };
 
@@ -40,6 +46,10 @@ bool probeVideo(const std::string& path, VideoProbe& probe, std::string& error);
 // rows of width * 3 bytes.
 bool decodeVideoFrame(const std::string& path, int index, std::vector<uint8_t>& rgb,
                       std::string& error);
+
+// The first picture at or after `seconds` of file time, found by seeking as a player does.
+bool decodeVideoFrameAt(const std::string& path, double seconds, std::vector<uint8_t>& rgb,
+                        std::string& error);
 
 // The first channel of the first sound track, full scale 1, at the track's sample rate.
 bool decodeVideoAudio(const std::string& path, std::vector<float>& samples, std::string& error);

@@ -161,46 +161,58 @@ TEST(VideoWriter, SpanStartingLaterTakesTheMusicFromThereAndEndsWithThePictures)
     EXPECT_GT(std::sqrt(squares / 20000), 0.1);
 }
 
-// Bars of the primaries, their mixes, white and black over a row of greys, in a still clip.
+// Bars of the primaries, their mixes, white and black over a row of greys, in a still clip: at
+// standard definition with BT.601's matrix, in HD with BT.709's, as the file says.
 TEST(VideoWriter, ColourBarsDecodeToTheirColoursWithinThreeLevels) {
     const int bars[8][3] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
                             {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
-    const int width = 320, height = 180, barWidth = width / 8;
-    auto colourAt = [&](int x, int y, int c) {  // y from the top
-        const int bar = x / barWidth;
-        return y < height / 2 ? bars[bar][c] : bar * 255 / 7;
+    struct Size {
+        int width, height;
+        const char* matrix;
     };
-    for (int bytesPerPixel : {3, 4}) {
-        SCOPED_TRACE(testing::Message() << bytesPerPixel << " bytes a pixel");
-        TempFolder folder;
-        VideoOptions options = clipOptions(folder.file("bars.mp4"), "", width, height);
-        options.bytesPerPixel = bytesPerPixel;
-        options.toSeconds = 0.2;
-        const int stride = rowStride(options);
-        std::vector<uint8_t> pixels(size_t(stride) * height, 255);
-        for (int row = 0; row < height; ++row)
-            for (int x = 0; x < width; ++x)
-                for (int c = 0; c < 3; ++c)
-                    pixels[size_t(row) * stride + size_t(x * bytesPerPixel + c)] =
-                        uint8_t(colourAt(x, height - 1 - row, c));
-        std::string error;
-        VideoWriterPtr writer = openVideo(options, error);
-        ASSERT_NE(writer, nullptr) << error;
-        for (int n = 0; n < videoFrameCount(options); ++n)
-            ASSERT_TRUE(writeVideoFrame(*writer, pixels.data(), stride, error)) << error;
-        ASSERT_TRUE(finishVideo(*writer, error)) << error;
+    for (const Size size : {Size{640, 360, "smpte170m"}, Size{1280, 720, "bt709"}})
+        for (int bytesPerPixel : {3, 4}) {
+            const int width = size.width, height = size.height, barWidth = width / 8;
+            auto colourAt = [&](int x, int y, int c) {  // y from the top
+                const int bar = x / barWidth;
+                return y < height / 2 ? bars[bar][c] : bar * 255 / 7;
+            };
+            SCOPED_TRACE(testing::Message()
+                         << width << " x " << height << ", " << bytesPerPixel << " bytes a pixel");
+            TempFolder folder;
+            VideoOptions options = clipOptions(folder.file("bars.mp4"), "", width, height);
+            options.bytesPerPixel = bytesPerPixel;
+            options.toSeconds = 0.2;
+            const int stride = rowStride(options);
+            std::vector<uint8_t> pixels(size_t(stride) * height, 255);
+            for (int row = 0; row < height; ++row)
+                for (int x = 0; x < width; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        pixels[size_t(row) * stride + size_t(x * bytesPerPixel + c)] =
+                            uint8_t(colourAt(x, height - 1 - row, c));
+            std::string error;
+            VideoWriterPtr writer = openVideo(options, error);
+            ASSERT_NE(writer, nullptr) << error;
+            for (int n = 0; n < videoFrameCount(options); ++n)
+                ASSERT_TRUE(writeVideoFrame(*writer, pixels.data(), stride, error)) << error;
+            ASSERT_TRUE(finishVideo(*writer, error)) << error;
 
-        std::vector<uint8_t> rgb;
-        ASSERT_TRUE(decodeVideoFrame(options.outputPath, 3, rgb, error)) << error;
-        for (int bar = 0; bar < 8; ++bar)
-            for (int y : {height / 4, height * 3 / 4}) {
-                const int x = bar * barWidth + barWidth / 2;
-                for (int c = 0; c < 3; ++c)
-                    EXPECT_NEAR(rgb[(size_t(y) * width + size_t(x)) * 3 + size_t(c)],
-                                colourAt(x, y, c), 3)
-                        << "bar " << bar << " row " << y << " channel " << c;
-            }
-    }
+            VideoProbe probe;
+            ASSERT_TRUE(probeVideo(options.outputPath, probe, error)) << error;
+            EXPECT_EQ(probe.colourMatrix, size.matrix);
+            EXPECT_EQ(probe.colourPrimaries, "bt709");
+            EXPECT_EQ(probe.colourTransfer, "bt709");
+            std::vector<uint8_t> rgb;
+            ASSERT_TRUE(decodeVideoFrame(options.outputPath, 3, rgb, error)) << error;
+            for (int bar = 0; bar < 8; ++bar)
+                for (int y : {height / 4, height * 3 / 4}) {
+                    const int x = bar * barWidth + barWidth / 2;
+                    for (int c = 0; c < 3; ++c)
+                        EXPECT_NEAR(rgb[(size_t(y) * width + size_t(x)) * 3 + size_t(c)],
+                                    colourAt(x, y, c), 3)
+                            << "bar " << bar << " row " << y << " channel " << c;
+                }
+        }
 }
 
 TEST(VideoWriter, TheNameChoosesTheContainer) {
@@ -253,6 +265,77 @@ TEST(VideoWriter, SameFramesDecodeToSamePictures) {
         ASSERT_TRUE(decodeVideoFrame(folder.file("a.mp4"), index, a, error)) << error;
         ASSERT_TRUE(decodeVideoFrame(folder.file("b.mp4"), index, b, error)) << error;
         EXPECT_TRUE(a == b) << "frame " << index;
+    }
+}
+
+// Frame n shows n in binary, its ten bits as columns, the highest on the left: white for 1.
+const int NUMBER_BITS = 10;
+
+std::vector<uint8_t> numberFrame(int width, int height, int n) {
+    std::vector<uint8_t> pixels(size_t(width) * size_t(height) * 4, 255);
+    for (int row = 0; row < height; ++row)
+        for (int x = 0; x < width; ++x) {
+            const int bit = NUMBER_BITS - 1 - x * NUMBER_BITS / width;
+            uint8_t* pixel = &pixels[(size_t(row) * size_t(width) + size_t(x)) * 4];
+            pixel[0] = pixel[1] = pixel[2] = uint8_t((n >> bit) & 1 ? 255 : 0);
+        }
+    return pixels;
+}
+
+int numberShown(const std::vector<uint8_t>& rgb, int width, int height) {
+    int n = 0;
+    for (int bit = NUMBER_BITS - 1; bit >= 0; --bit) {
+        const int x = (NUMBER_BITS - 1 - bit) * width / NUMBER_BITS + width / NUMBER_BITS / 2;
+        n |= (rgb[(size_t(height / 2) * size_t(width) + size_t(x)) * 3 + 1] > 128) << bit;
+    }
+    return n;
+}
+
+TEST(VideoWriter, EveryContainerIsReproducibleStartsAtZeroAndSeeksToTheFrame) {
+    struct Case {
+        const char* ending;
+        double keyintSeconds;
+    };
+    const Case cases[] = {{".mp4", 2.0}, {".mov", 0.5}, {".mkv", 2.0}};
+    TempFolder folder;
+    writeToneMp3(folder.file("tone.mp3"), 11.0);
+    const int width = 320, height = 180, fps = 60;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ending);
+        std::string paths[2];
+        for (int copy = 0; copy < 2; ++copy) {
+            paths[copy] = folder.file("take" + std::to_string(copy) + c.ending);
+            VideoOptions options = clipOptions(paths[copy], folder.file("tone.mp3"), width, height);
+            options.framesPerSecond = fps;
+            options.toSeconds = 10.5;
+            options.keyintSeconds = c.keyintSeconds;
+            std::string error;
+            VideoWriterPtr writer = openVideo(options, error);
+            ASSERT_NE(writer, nullptr) << error;
+            for (int n = 0; n < videoFrameCount(options); ++n)
+                ASSERT_TRUE(writeVideoFrame(*writer, numberFrame(width, height, n).data(),
+                                            width * 4, error))
+                    << error;
+            ASSERT_TRUE(finishVideo(*writer, error)) << error;
+        }
+        EXPECT_TRUE(readTextFile(paths[0]) == readTextFile(paths[1]));
+
+        VideoProbe probe;
+        std::string error;
+        ASSERT_TRUE(probeVideo(paths[0], probe, error)) << error;
+        EXPECT_EQ(probe.frameCount, 630);
+        EXPECT_NEAR(probe.videoStart, 0.0, 1e-9);
+        EXPECT_EQ(probe.defaultTracks, 2);
+        EXPECT_LE(probe.longestKeyframeGap, int(c.keyintSeconds * fps));
+        // The encoder's priming is skipped or lies before the pictures, so the sound ends with
+        // them, but for the padding of its last AAC frame.
+        const double soundEnd = probe.audioStart + double(probe.audioSamples) / 44100;
+        EXPECT_GE(soundEnd, 10.5 - 1e-6) << probe.audioStart;
+        EXPECT_LT(soundEnd, 10.5 + 1024.0 / 44100) << probe.audioStart;
+        std::vector<uint8_t> rgb;
+        ASSERT_TRUE(decodeVideoFrameAt(paths[0], 10.0, rgb, error)) << error;
+        ASSERT_EQ(rgb.size(), size_t(width * height * 3));
+        EXPECT_EQ(numberShown(rgb, width, height), 600);
     }
 }
 

@@ -1,0 +1,201 @@
+#include "video/bt709_conversion.h"
+
+#include <cstddef>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// BT.709's luma weights; the matrix follows from them.
+constexpr double KR = 0.2126;
+constexpr double KB = 0.0722;
+constexpr double KG = 1.0 - KR - KB;
+// Limited range: luma spans 16 to 235 (219 steps), chroma 16 to 240 (224 steps).
+constexpr double LUMA_SCALE = 219.0 / 255.0;
+constexpr double CHROMA_SCALE = 224.0 / 255.0;
+
+constexpr int fixedPoint(double value, int bits) {
+    const double scaled = value * double(1 << bits);
+    return int(scaled < 0.0 ? scaled - 0.5 : scaled + 0.5);
+}
+
+// 15 fractional bits, the most a signed 16-bit weight has for SSE2's multiply-add, which pairs
+// R with B and G with A (weight 0) in one step. The plain loop below does the same sums, so both
+// agree to the bit.
+const int WEIGHT_BITS = 15;
+const int LUMA_WEIGHTS[3] = {fixedPoint((LUMA_SCALE * KR), WEIGHT_BITS),
+                             fixedPoint((LUMA_SCALE * KG), WEIGHT_BITS),
+                             fixedPoint((LUMA_SCALE * KB), WEIGHT_BITS)};
+const int LUMA_BIAS = (16 << WEIGHT_BITS) + (1 << (WEIGHT_BITS - 1));
+// Chroma weighs the sum of a 2 x 2 block: two more bits make it the mean.
+const int CHROMA_SHIFT = WEIGHT_BITS + 2;
+const int CB_WEIGHTS[3] = {fixedPoint(-KR / (2.0 * (1.0 - KB)) * CHROMA_SCALE, WEIGHT_BITS),
+                           fixedPoint(-KG / (2.0 * (1.0 - KB)) * CHROMA_SCALE, WEIGHT_BITS),
+                           fixedPoint(0.5 * CHROMA_SCALE, WEIGHT_BITS)};
+const int CR_WEIGHTS[3] = {fixedPoint(0.5 * CHROMA_SCALE, WEIGHT_BITS),
+                           fixedPoint(-KG / (2.0 * (1.0 - KR)) * CHROMA_SCALE, WEIGHT_BITS),
+                           fixedPoint(-KB / (2.0 * (1.0 - KR)) * CHROMA_SCALE, WEIGHT_BITS)};
+const int CHROMA_BIAS = (128 << CHROMA_SHIFT) + (1 << (CHROMA_SHIFT - 1));
+
+inline uint8_t luma(const uint8_t* pixel) {
+    return uint8_t((pixel[0] * LUMA_WEIGHTS[0] + pixel[1] * LUMA_WEIGHTS[1] +
+                    pixel[2] * LUMA_WEIGHTS[2] + LUMA_BIAS) >>
+                   WEIGHT_BITS);
+}
+
+// The bias keeps the sum positive, so the shift rounds as the vector one does.
+inline uint8_t chroma(const int* sums, const int* weights) {
+    return uint8_t(
+        (sums[0] * weights[0] + sums[1] * weights[1] + sums[2] * weights[2] + CHROMA_BIAS) >>
+        CHROMA_SHIFT);
+}
+
+// Two rows of RGBA pixels from column `from` on, one pair of columns at a time.
+void convertPairPlain(const uint8_t* top, const uint8_t* bottom, int from, int width, uint8_t* yTop,
+                      uint8_t* yBottom, uint8_t* u, uint8_t* v) {
+    for (int x = from; x < width; x += 2) {
+        const uint8_t* pixels[4] = {top + x * 4, top + x * 4 + 4, bottom + x * 4,
+                                    bottom + x * 4 + 4};
+        yTop[x] = luma(pixels[0]);
+        yTop[x + 1] = luma(pixels[1]);
+        yBottom[x] = luma(pixels[2]);
+        yBottom[x + 1] = luma(pixels[3]);
+        int sums[3];
+        for (int c = 0; c < 3; ++c)
+            sums[c] = pixels[0][c] + pixels[1][c] + pixels[2][c] + pixels[3][c];
+        u[x / 2] = chroma(sums, CB_WEIGHTS);
+        v[x / 2] = chroma(sums, CR_WEIGHTS);
+    }
+}
+
+#if defined(__SSE2__)
+
+// 4 pixels split into 16-bit lanes: R and B of each in `rb`, G and A in `ga`.
+struct Split {
+    __m128i rb, ga;
+};
+
+inline Split split(const uint8_t* rgba) {
+    const __m128i low = _mm_set1_epi16(0xFF);
+    const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba));
+    return Split{_mm_and_si128(pixels, low), _mm_and_si128(_mm_srli_epi16(pixels, 8), low)};
+}
+
+// Weights for the multiply-add: `first` on the lower lane of each pair, `second` on the upper.
+inline __m128i pairOf(int first, int second) {
+    return _mm_set1_epi32(int(uint32_t(uint16_t(first)) | uint32_t(second) << 16));
+}
+
+// The luma of 8 pixels as 16-bit lanes.
+inline __m128i lumaOf(const Split& a, const Split& b) {
+    const __m128i rb = pairOf(LUMA_WEIGHTS[0], LUMA_WEIGHTS[2]);
+    const __m128i ga = pairOf(LUMA_WEIGHTS[1], 0);
+    const __m128i bias = _mm_set1_epi32(LUMA_BIAS);
+    const __m128i sumA =
+        _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(a.rb, rb), bias), _mm_madd_epi16(a.ga, ga));
+    const __m128i sumB =
+        _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(b.rb, rb), bias), _mm_madd_epi16(b.ga, ga));
+    return _mm_packs_epi32(_mm_srai_epi32(sumA, WEIGHT_BITS), _mm_srai_epi32(sumB, WEIGHT_BITS));
+}
+
+// The sums of the 2 x 2 blocks of 8 columns of two rows: 4 blocks, in the split's layout.
+inline __m128i blockSums(__m128i top0, __m128i bottom0, __m128i top1, __m128i bottom1) {
+    const __m128 a = _mm_castsi128_ps(_mm_add_epi16(top0, bottom0));
+    const __m128 b = _mm_castsi128_ps(_mm_add_epi16(top1, bottom1));
+    return _mm_add_epi16(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                         _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
+}
+
+// One chroma plane's value of 4 blocks, as 32-bit lanes.
+inline __m128i chromaOf(__m128i rb, __m128i ga, const int* weights) {
+    const __m128i sum = _mm_add_epi32(
+        _mm_madd_epi16(rb, pairOf(weights[0], weights[2])),
+        _mm_add_epi32(_mm_madd_epi16(ga, pairOf(weights[1], 0)), _mm_set1_epi32(CHROMA_BIAS)));
+    return _mm_srai_epi32(sum, CHROMA_SHIFT);
+}
+
+// 16 columns at a time; returns the first column left for the plain loop.
+int convertPairVector(const uint8_t* top, const uint8_t* bottom, int width, uint8_t* yTop,
+                      uint8_t* yBottom, uint8_t* u, uint8_t* v) {
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        Split t[4], b[4];
+        for (int i = 0; i < 4; ++i) {
+            t[i] = split(top + (x + 4 * i) * 4);
+            b[i] = split(bottom + (x + 4 * i) * 4);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(yTop + x),
+                         _mm_packus_epi16(lumaOf(t[0], t[1]), lumaOf(t[2], t[3])));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(yBottom + x),
+                         _mm_packus_epi16(lumaOf(b[0], b[1]), lumaOf(b[2], b[3])));
+        __m128i rb[2], ga[2];
+        for (int half = 0; half < 2; ++half) {
+            const int i = 2 * half;
+            rb[half] = blockSums(t[i].rb, b[i].rb, t[i + 1].rb, b[i + 1].rb);
+            ga[half] = blockSums(t[i].ga, b[i].ga, t[i + 1].ga, b[i + 1].ga);
+        }
+        const __m128i cb =
+            _mm_packs_epi32(chromaOf(rb[0], ga[0], CB_WEIGHTS), chromaOf(rb[1], ga[1], CB_WEIGHTS));
+        const __m128i cr =
+            _mm_packs_epi32(chromaOf(rb[0], ga[0], CR_WEIGHTS), chromaOf(rb[1], ga[1], CR_WEIGHTS));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(u + x / 2), _mm_packus_epi16(cb, cb));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(v + x / 2), _mm_packus_epi16(cr, cr));
+    }
+    return x;
+}
+
+#else
+
+int convertPairVector(const uint8_t*, const uint8_t*, int, uint8_t*, uint8_t*, uint8_t*, uint8_t*) {
+    return 0;
+}
+
+#endif
+
+// R, G, B rows widened to RGBA, so one loop serves both layouts.
+void widen(const uint8_t* rgb, int width, uint8_t* rgba) {
+    for (int x = 0; x < width; ++x) {
+        rgba[x * 4] = rgb[x * 3];
+        rgba[x * 4 + 1] = rgb[x * 3 + 1];
+        rgba[x * 4 + 2] = rgb[x * 3 + 2];
+        rgba[x * 4 + 3] = 255;
+    }
+}
+
+}  // namespace
+
+bool rgbToBt709I420(const uint8_t* rgb, int rgbStride, int bytesPerPixel, uint8_t* y, int yStride,
+                    uint8_t* u, int uStride, uint8_t* v, int vStride, int width, int height) {
+    if (rgb == nullptr || y == nullptr || u == nullptr || v == nullptr || width <= 0 ||
+        height == 0 || width % 2 != 0 || height % 2 != 0 ||
+        (bytesPerPixel != 3 && bytesPerPixel != 4) || rgbStride < width * bytesPerPixel ||
+        yStride < width || uStride < width / 2 || vStride < width / 2)
+        return false;
+    ptrdiff_t step = rgbStride;
+    if (height < 0) {
+        height = -height;
+        rgb += ptrdiff_t(height - 1) * step;
+        step = -step;
+    }
+    std::vector<uint8_t> wide(bytesPerPixel == 3 ? size_t(width) * 8 : 0);
+    for (int row = 0; row < height; row += 2) {
+        const uint8_t* top = rgb + ptrdiff_t(row) * step;
+        const uint8_t* bottom = top + step;
+        if (bytesPerPixel == 3) {
+            widen(top, width, wide.data());
+            widen(bottom, width, wide.data() + width * 4);
+            top = wide.data();
+            bottom = wide.data() + width * 4;
+        }
+        uint8_t* yTop = y + ptrdiff_t(row) * yStride;
+        uint8_t* yBottom = yTop + yStride;
+        uint8_t* uRow = u + ptrdiff_t(row / 2) * uStride;
+        uint8_t* vRow = v + ptrdiff_t(row / 2) * vStride;
+        const int done = convertPairVector(top, bottom, width, yTop, yBottom, uRow, vRow);
+        convertPairPlain(top, bottom, done, width, yTop, yBottom, uRow, vRow);
+    }
+    return true;
+}

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "video/av_error.h"
+#include "video/stereo_resampler.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -67,20 +68,12 @@ void resample(MusicFeed& feed, const AVFrame* input) {
 }
 
 bool startResampler(MusicFeed& feed, const AVFrame& frame) {
-    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    AVChannelLayout inLayout = {};
-    if (av_channel_layout_copy(&inLayout, &frame.ch_layout) < 0) return false;
-    if (inLayout.order == AV_CHANNEL_ORDER_UNSPEC)
-        av_channel_layout_default(&inLayout, inLayout.nb_channels);
-    int result =
-        swr_alloc_set_opts2(&feed.resampler, &stereo, AV_SAMPLE_FMT_FLTP, feed.sampleRate,
-                            &inLayout, AVSampleFormat(frame.format), frame.sample_rate, 0, nullptr);
-    av_channel_layout_uninit(&inLayout);
-    if (result >= 0) result = swr_init(feed.resampler);
+    const bool opened =
+        openStereoResampler(&feed.resampler, AV_SAMPLE_FMT_FLTP, feed.sampleRate, frame);
     feed.inRate = frame.sample_rate;
     feed.inFormat = frame.format;
     feed.inChannels = frame.ch_layout.nb_channels;
-    return result >= 0;
+    return opened;
 }
 
 // Takes every frame the decoder has ready. Returns whether any came.

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "video/av_error.h"
+#include "video/stereo_resampler.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -34,20 +35,12 @@ struct Decoding {
 };
 
 bool startResampler(Decoding& decoding, const AVFrame& frame) {
-    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    AVChannelLayout inLayout = {};
-    if (av_channel_layout_copy(&inLayout, &frame.ch_layout) < 0) return false;
-    if (inLayout.order == AV_CHANNEL_ORDER_UNSPEC)
-        av_channel_layout_default(&inLayout, inLayout.nb_channels);
-    int result =
-        swr_alloc_set_opts2(&decoding.resampler, &stereo, AV_SAMPLE_FMT_S16, songSampleRate,
-                            &inLayout, AVSampleFormat(frame.format), frame.sample_rate, 0, nullptr);
-    av_channel_layout_uninit(&inLayout);
-    if (result >= 0) result = swr_init(decoding.resampler);
+    const bool opened =
+        openStereoResampler(&decoding.resampler, AV_SAMPLE_FMT_S16, songSampleRate, frame);
     decoding.inRate = frame.sample_rate;
     decoding.inFormat = frame.format;
     decoding.inChannels = frame.ch_layout.nb_channels;
-    return result >= 0;
+    return opened;
 }
 
 // Appends the resampled samples of `input`; no input drains what the resampler still holds.

@@ -282,8 +282,7 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     if (presses.pressed[VK_H]) {
         studio.headsUp = !studio.headsUp;
         studio.stripStale = true;
-        const bool searched = studio.beatSearch || studio.beatFound || studio.beatSearched;
-        if (studio.headsUp && !hasBeatGrid(state.timeline) && !searched) {
+        if (studio.headsUp && !hasBeatGrid(state.timeline) && !studio.beatSearched) {
             studio.beatSearched = true;
             studio.beatSearch = startBeatSearch(platform, musicFileName);
         }

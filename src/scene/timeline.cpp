@@ -15,37 +15,41 @@ struct Origins {
     int fade = 0, sections = 0, end = 0, tempo = 0;  // line numbers; 0: built in
 };
 
+// The fewest decimals that read back as the same number: "30", not the "3e+01" that the fewest
+// significant digits would give; every significant digit where no decimals do.
+template <typename Number, typename Read>
+std::string fewestDecimals(Number value, int digits, Read read) {
+    char text[64];
+    for (int decimals = 0; decimals <= digits; ++decimals) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, double(value));
+        if (read(text, nullptr) == value) return text;
+    }
+    std::snprintf(text, sizeof text, "%.*g", digits, double(value));
+    return text;
+}
+
 std::string secondsText(float seconds) {
-    // The fewest decimals that read back as the same float: "30", not the "3e+01" that the
-    // fewest significant digits would give; nine significant digits where no decimals do.
-    char text[64];
-    for (int decimals = 0; decimals <= 9; ++decimals) {
-        std::snprintf(text, sizeof text, "%.*f", decimals, double(seconds));
-        if (std::strtof(text, nullptr) == seconds) return text;
-    }
-    std::snprintf(text, sizeof text, "%.9g", double(seconds));
-    return text;
+    return fewestDecimals(seconds, 9, [](const char* t, char** e) { return std::strtof(t, e); });
 }
 
-// A double in the fewest decimals that read back as the same double.
 std::string numberText(double value) {
-    char text[64];
-    for (int decimals = 0; decimals <= 17; ++decimals) {
-        std::snprintf(text, sizeof text, "%.*f", decimals, value);
-        if (std::strtod(text, nullptr) == value) return text;
-    }
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
+    return fewestDecimals(value, 17, [](const char* t, char** e) { return std::strtod(t, e); });
 }
 
-bool parseNumber(const std::string& word, double& number) {
+// The whole word as one finite number, read as `Number` is read.
+template <typename Number, typename Read>
+bool parseWhole(const std::string& word, Number& number, Read read) {
     errno = 0;
     char* after = nullptr;
-    const double value = std::strtod(word.c_str(), &after);
+    const Number value = read(word.c_str(), &after);
     if (after == word.c_str() || *after != '\0' || errno == ERANGE || !std::isfinite(value))
         return false;
     number = value;
     return true;
+}
+
+bool parseNumber(const std::string& word, double& number) {
+    return parseWhole(word, number, [](const char* t, char** e) { return std::strtod(t, e); });
 }
 
 std::string where(const std::string& name, int line) {
@@ -66,13 +70,7 @@ std::vector<std::string> wordsOf(const std::string& line) {
 }
 
 bool parseSeconds(const std::string& word, float& seconds) {
-    errno = 0;
-    char* after = nullptr;
-    const float value = std::strtof(word.c_str(), &after);
-    if (after == word.c_str() || *after != '\0' || errno == ERANGE || !std::isfinite(value))
-        return false;
-    seconds = value;
-    return true;
+    return parseWhole(word, seconds, [](const char* t, char** e) { return std::strtof(t, e); });
 }
 
 // The settings together: each time after the one before it.

@@ -276,15 +276,21 @@ bool decodePicture(const std::string& path, Decoding& decoding,
     return true;
 }
 
+// Opens the file for its pictures alone: the sound's decoder goes.
+bool openPictures(const std::string& path, Decoding& decoding, std::string& error) {
+    if (!openDecoding(path, decoding, error)) return false;
+    if (decoding.streams[0] < 0) return fail(path, "it holds no pictures", error);
+    avcodec_free_context(&decoding.decoders[1]);
+    return true;
+}
+
 }  // namespace
 
 bool decodeVideoFrame(const std::string& path, int index, std::vector<uint8_t>& rgb,
                       std::string& error) {
     rgb.clear();
     Decoding decoding;
-    if (!openDecoding(path, decoding, error)) return false;
-    if (decoding.streams[0] < 0) return fail(path, "it holds no pictures", error);
-    avcodec_free_context(&decoding.decoders[1]);
+    if (!openPictures(path, decoding, error)) return false;
     int seen = 0;
     return decodePicture(
         path, decoding, [&](const AVFrame&) { return seen++ == index; },
@@ -295,9 +301,7 @@ bool decodeVideoFrameAt(const std::string& path, double seconds, std::vector<uin
                         std::string& error) {
     rgb.clear();
     Decoding decoding;
-    if (!openDecoding(path, decoding, error)) return false;
-    if (decoding.streams[0] < 0) return fail(path, "it holds no pictures", error);
-    avcodec_free_context(&decoding.decoders[1]);
+    if (!openPictures(path, decoding, error)) return false;
     const AVStream* stream = decoding.format->streams[decoding.streams[0]];
     const int64_t target = int64_t(std::llround(seconds / av_q2d(stream->time_base)));
     const int result = av_seek_frame(decoding.format, stream->index, target, AVSEEK_FLAG_BACKWARD);

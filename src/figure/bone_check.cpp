@@ -82,37 +82,36 @@ bool checkBones(const FigureMesh& mesh, const std::vector<Grid<uint8_t>>& masks,
         std::vector<char> in(n, 0);
         for (int v : weighted) in[size_t(v)] = 1;
         std::vector<char> reached(n, 0);
+        // Part 0 is the ground, which may lie in any number of pieces between the feet.
         std::set<int> parts;
         if (!part.empty())
             for (size_t v = 0; v < n; ++v)
-                if (region[v] == int(b)) parts.insert(part[v]);
+                if (region[v] == int(b) && part[v] != 0) parts.insert(part[v]);
         const size_t allowed = std::max<size_t>(1, parts.size());
         size_t groups = 0;
         for (int first : weighted) {
             if (reached[size_t(first)] != 0) continue;
-            if (++groups > allowed) {
-                problem = bone + "'s members fall apart: the vertex at " + at(mesh, first) +
-                          " is cut off from the one at " + at(mesh, weighted[0]) +
-                          " (parts of the drawing too close together there?)";
-                return false;
-            }
             std::vector<int> stack{first};
             reached[size_t(first)] = 1;
-            bool own = part.empty();
+            bool own = part.empty(), grounded = false;
             while (!stack.empty()) {
                 const int v = stack.back();
                 stack.pop_back();
-                own = own || region[size_t(v)] == int(b);
+                if (!part.empty() && region[size_t(v)] == int(b)) {
+                    own = own || part[size_t(v)] != 0;
+                    grounded = grounded || part[size_t(v)] == 0;
+                }
                 for (const auto& [u, l] : graph.neighbours[size_t(v)])
                     if (in[size_t(u)] != 0 && reached[size_t(u)] == 0) {
                         reached[size_t(u)] = 1;
                         stack.push_back(u);
                     }
             }
-            if (!own) {
+            if (!own && grounded) continue;
+            if (!own || ++groups > allowed) {
                 problem = bone + "'s members fall apart: the vertex at " + at(mesh, first) +
-                          " lies apart from the bone's own part (parts of the drawing too close "
-                          "together there?)";
+                          " is cut off from the one at " + at(mesh, weighted[0]) +
+                          " (parts of the drawing too close together there?)";
                 return false;
             }
         }

@@ -57,13 +57,15 @@ std::vector<std::string> rigReport(const RigLayout& layout, const Skeleton& skel
     const auto branchPlace = [&](int b) {
         return pointText(toDrawing(skeleton.points[size_t(layout.branches[size_t(b)].tip)].at));
     };
+    int piece = 0;
     for (size_t k = 0; k < layout.bones.size(); ++k) {
         const LaidBone& b = layout.bones[k];
         std::string what;
         switch (b.kind) {
             case LaidBone::Kind::Trunk:
                 what = "trunk";
-                if (trees > 1) what += " of piece " + std::to_string(b.tree + 1);
+                if (b.part == 0) ++piece;
+                if (trees > 1) what += " of piece " + std::to_string(piece);
                 if (b.part > 0) what += " (part " + std::to_string(b.part + 1) + ")";
                 break;
             case LaidBone::Kind::Branch: {

@@ -15,7 +15,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +24,7 @@
 #include "driver/load_scene.h"
 #include "fake_platform.h"
 #include "gl_context.h"
+#include "random_hand.h"
 #include "script_rows.h"
 #include "show_folder.h"
 
@@ -87,7 +87,7 @@ struct Exercised {
 // drags keep finding the mesh over a long run.
 class RandomUser {
 public:
-    RandomUser(unsigned seed, int frames) : random_(seed), frames_(frames) {}
+    RandomUser(unsigned seed, int frames) : hand_(seed), frames_(frames) {}
 
     void next(int frame, const DriverState& state, InputTable& input, Exercised& done) {
         const bool shift = input.keys[VK_SHIFT] != 0;
@@ -106,7 +106,7 @@ public:
         }
         const bool dragging = input.mouseLeft != 0 || input.mouseRight != 0;
         if (chance(dragging ? 0.02 : 0.004)) {
-            press(input, VK_F1 + int(random_() % 6), done);
+            press(input, VK_F1 + int(hand_.below(6)), done);
             if (dragging) ++done.slotChangesInDrag;
         }
         if (chance(dragging ? 0.01 : 0.004)) {
@@ -123,7 +123,7 @@ private:
                                        VK_F,      VK_V,    VK_A,        VK_D,   VK_S,
                                        VK_W,      VK_ADD,  VK_SUBTRACT, VK_TAB, VK_SHIFT};
 
-    bool chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(random_) < p; }
+    bool chance(double p) { return hand_.chance(p); }
 
     void press(InputTable& input, int key, Exercised& done) {
         input.keys[key] = 1;
@@ -176,39 +176,28 @@ private:
 
     void moveMouse(InputTable& input, Exercised& done) {
         const bool dragging = input.mouseLeft != 0 || input.mouseRight != 0;
-        if (!dragging) {
-            if (!chance(0.04)) return;
-            // A drag starts with either button (now and then both), somewhere in the window
-            // or a little outside it, where a captured mouse can report.
-            const int button = int(random_() % 5);
-            input.mouseLeft = button != 1 ? 1 : 0;
-            input.mouseRight = button == 1 || button == 4 ? 1 : 0;
-            if (input.mouseRight != 0) ++done.rightDrags;
-            if (input.mouseLeft != 0) ++done.leftDrags;
-            input.mouseX = int32_t(random_() % 1400) - 60;
-            input.mouseY = int32_t(random_() % 840) - 60;
-            dragFramesLeft_ = 3 + int(random_() % 60);
+        if (dragging) {
+            if (!hand_.dragGoesOn(input)) return;
+            // The button held in the last frame decides about pinning: switch now and then.
+            if (chance(0.05)) {
+                input.mouseLeft = input.mouseLeft != 0 ? 0 : 1;
+                input.mouseRight = input.mouseLeft != 0 ? 0 : 1;
+            }
+            if (chance(0.7)) hand_.wander(input);
             return;
         }
-        if (--dragFramesLeft_ <= 0) {
-            input.mouseLeft = 0;
-            input.mouseRight = 0;
-            return;
-        }
-        // The button held in the last frame decides about pinning: switch now and then.
-        if (chance(0.05)) {
-            input.mouseLeft = input.mouseLeft != 0 ? 0 : 1;
-            input.mouseRight = input.mouseLeft != 0 ? 0 : 1;
-        }
-        if (chance(0.7)) {
-            input.mouseX += int32_t(random_() % 41) - 20;
-            input.mouseY += int32_t(random_() % 41) - 20;
-        }
+        if (!chance(0.04)) return;
+        // A drag starts with either button, now and then both.
+        const uint32_t button = hand_.below(5);
+        input.mouseLeft = button != 1 ? 1 : 0;
+        input.mouseRight = button == 1 || button == 4 ? 1 : 0;
+        if (input.mouseRight != 0) ++done.rightDrags;
+        if (input.mouseLeft != 0) ++done.leftDrags;
+        hand_.startDrag(input, 60);
     }
 
-    std::mt19937 random_;
+    RandomHand hand_;
     int frames_;
-    int dragFramesLeft_ = 0;
 };
 
 struct SlotShape {

@@ -10,8 +10,8 @@
 
 namespace {
 
-// The masks' picture, the size of the benchmark's: under the start camera a mesh across it
-// covers about as much of the window as a demo figure does.
+// The masks' picture: under the start camera a mesh across it covers about as much of the
+// window as a show's figure does.
 constexpr int32_t pictureWidth = 640;
 constexpr int32_t pictureHeight = 400;
 

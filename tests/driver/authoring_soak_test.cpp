@@ -25,6 +25,7 @@
 #include "fake_platform.h"
 #include "gl_context.h"
 #include "random_hand.h"
+#include "scene/show_facts.h"
 #include "script_rows.h"
 #include "show_folder.h"
 
@@ -140,38 +141,36 @@ private:
         return distance > 1.0f ? 0.1 : 1.0 - 0.9 * double(distance);
     }
 
+    // The camera keys and the way each moves its value.
+    struct CameraKey {
+        int key;
+        float DriverState::*value;
+        float start;
+        float spread;
+        bool increases;
+    };
+    static constexpr CameraKey cameraKeys[] = {
+        {VK_ADD, &DriverState::fov, startFov, 8.0f, true},
+        {VK_SUBTRACT, &DriverState::fov, startFov, 8.0f, false},
+        {VK_A, &DriverState::ra, startRa, 60.0f, true},
+        {VK_D, &DriverState::ra, startRa, 60.0f, false},
+        {VK_S, &DriverState::rb, startRb, 40.0f, true},
+        {VK_W, &DriverState::rb, startRb, 40.0f, false},
+        {VK_LEFT, &DriverState::dx, startDx, 200.0f, true},
+        {VK_RIGHT, &DriverState::dx, startDx, 200.0f, false},
+        {VK_F, &DriverState::dy, startDy, 200.0f, true},
+        {VK_V, &DriverState::dy, startDy, 200.0f, false},
+        {VK_UP, &DriverState::dz, startDz, 200.0f, false},
+        {VK_DOWN, &DriverState::dz, startDz, 200.0f, true},
+    };
+
     double pressChance(int key, const DriverState& s) const {
         constexpr double base = 0.015;
-        switch (key) {
-            case VK_ADD:
-                return base * lean(s.fov, 15.0f, 8.0f, true);
-            case VK_SUBTRACT:
-                return base * lean(s.fov, 15.0f, 8.0f, false);
-            case VK_A:
-                return base * lean(s.ra, -44.0f, 60.0f, true);
-            case VK_D:
-                return base * lean(s.ra, -44.0f, 60.0f, false);
-            case VK_S:
-                return base * lean(s.rb, -58.0f, 40.0f, true);
-            case VK_W:
-                return base * lean(s.rb, -58.0f, 40.0f, false);
-            case VK_LEFT:
-                return base * lean(s.dx, 2163.0f, 200.0f, true);
-            case VK_RIGHT:
-                return base * lean(s.dx, 2163.0f, 200.0f, false);
-            case VK_F:
-                return base * lean(s.dy, 2000.0f, 200.0f, true);
-            case VK_V:
-                return base * lean(s.dy, 2000.0f, 200.0f, false);
-            case VK_UP:
-                return base * lean(s.dz, 2200.0f, 200.0f, false);
-            case VK_DOWN:
-                return base * lean(s.dz, 2200.0f, 200.0f, true);
-            case VK_TAB:
-                return 0.005;
-            default:
-                return base;
+        if (key == VK_TAB) return 0.005;
+        for (const CameraKey& c : cameraKeys) {
+            if (c.key == key) return base * lean(s.*c.value, c.start, c.spread, c.increases);
         }
+        return base;
     }
 
     void moveMouse(InputTable& input, Exercised& done) {

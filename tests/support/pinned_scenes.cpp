@@ -123,8 +123,12 @@ void eightBones(DriverState& state, int32_t slot) {
 // the handle goes from a vertex in front to one behind.
 void mirroredRelief(DriverState& state, int32_t slot) {
     Scene& scene = state.scenes[size_t(slot)];
-    layGrid(scene, 16, 10, 40.0f, 600.0f, 40.0f, 360.0f,
-            [](float x, float y) { return 30.0f * std::sin(x / 90.0f) * std::cos(y / 70.0f); });
+    // Sums and products alone: a library's sine might round otherwise on another machine.
+    layGrid(scene, 16, 10, 40.0f, 600.0f, 40.0f, 360.0f, [](float x, float y) {
+        const float u = (x - 320.0f) / 280.0f;
+        const float v = (y - 200.0f) / 160.0f;
+        return 40.0f * u * (1.0f - v * v) + 10.0f;
+    });
     appendMirror(scene);
     for (const int cx : {160, 320, 480}) {
         scene.boneMasks.push_back(paintMask([=](int x, int y) {
@@ -176,11 +180,12 @@ void pulledOutOfView(DriverState& state, int32_t slot) {
     layGrid(scene, 24, 16, 0.0f, 639.0f, 0.0f, 399.0f, [](float x, float) { return 0.05f * x; });
     scene.boneMasks.push_back(paintMask([](int, int y) { return 30 + y * 225 / pictureHeight; }));
     finishScene(scene);
+    // Each row turns the pull on by the angle whose cosine is 3/5, in products alone.
+    Vec3f turn{1.0f, 0.0f, 0.0f};
     for (int r = 0; r < rowsPerSlot; ++r) {
         const float reach = 200.0f + 60.0f * float(r);
-        const float turn = 1.1f * float(r);
-        addRow(state, slot, 8 * 24 + 12, r,
-               Vec3f{reach * std::cos(turn), reach * std::sin(turn), 40.0f * std::sin(turn)});
+        addRow(state, slot, 8 * 24 + 12, r, Vec3f{reach * turn.x, reach * turn.y, 40.0f * turn.y});
+        turn = Vec3f{0.6f * turn.x - 0.8f * turn.y, 0.8f * turn.x + 0.6f * turn.y, 0.0f};
     }
 }
 

@@ -122,7 +122,7 @@ void handleMouse(DriverState& state, const InputTable& input, MatrixStore& matri
             std::fprintf(state.console, "%s\n", line.c_str());
             std::fflush(state.console);
             ++state.studio.rowsPrinted;
-            if (state.studio.enabled) takeStudioRow(state, std::move(line));
+            if (studioRuns(state.studio)) takeStudioRow(state, std::move(line));
         }
     }
     applyKeyframesStepB(state);

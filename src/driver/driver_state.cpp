@@ -24,7 +24,7 @@ void initDriverState(DriverState& state, bool showMode) {
     state.musicFailed = false;
     // The heads-up display starts off: until a studio key is pressed the authoring tool draws
     // exactly the plain tool's frames.
-    state.studio.enabled = !showMode;
+    state.studio.mode = showMode ? StudioMode::Show : StudioMode::Starting;
 }
 
 void setCameraStartValues(DriverState& state) {

@@ -38,11 +38,11 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
                       MatrixStore& matrices) {
     const FramePlan plan = platform.planFrame();
     // In the authoring tool the studio's transport stands between the counter and the clock.
-    state.showTime = float(state.studio.enabled ? startStudioFrame(platform, state, input)
-                                                : readShowClock(platform, state.clock));
+    state.showTime = float(studioRuns(state.studio) ? startStudioFrame(platform, state, input)
+                                                    : readShowClock(platform, state.clock));
 
     handleKeys(state, input);
-    handleMouse(state, state.studio.enabled ? studioMouseInput(state, input) : input, matrices);
+    handleMouse(state, studioRuns(state.studio) ? studioMouseInput(state, input) : input, matrices);
 
     FrameOutcome outcome = FrameOutcome::Continue;
     if (!state.running) {
@@ -58,10 +58,10 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
             // The studio's preview of the script shows the closing picture as the show does,
             // but never closes the tool.
             if (state.showTime > state.timeline.end) {
-                if (!state.studio.preview) return FrameOutcome::ShowEnded;
+                if (!previewing(state.studio.mode)) return FrameOutcome::ShowEnded;
                 closingPicture = true;
             }
-        } else if (!state.studio.preview) {
+        } else if (!previewing(state.studio.mode)) {
             // A drag begun in the preview keeps the slot the script gave it.
             followTimeline(state);
         }
@@ -98,7 +98,7 @@ FrameOutcome runFrame(Platform& platform, DriverState& state, const InputTable& 
         }
     }
 
-    if (state.studio.enabled) {
+    if (studioRuns(state.studio)) {
         finishStudioFrame(platform, state);
         return outcome;
     }

@@ -41,7 +41,7 @@ void putSlotInStep(DriverState& state, double showTime) {
     int32_t slot = state.currentScene;
     if (!state.playback) {
         slot = sectionAt(state.timeline, showTime);
-    } else if (state.studio.preview) {
+    } else if (previewing(state.studio.mode)) {
         slot = scriptSlotAt(state, showTime);
     }
     if (slot == state.currentScene) return;
@@ -70,56 +70,71 @@ void fillPreview(DriverState& state) {
                std::to_string(state.keyframeCount) + " rows");
 }
 
-void startPreview(DriverState& state, double showTime) {
-    // A drag in progress ends as a release would end it.
-    if (state.dragging && !state.pinOnRelease) freeHandle(state);
-    state.dragging = false;
-    // Read afresh at every press, so the script's latest edits show.
-    fillPreview(state);
-    state.studio.preview = true;
-    state.playback = true;
-    state.currentScene = scriptSlotAt(state, showTime);
-    state.studio.stripStale = true;
+void tellKeys() {
+    tellStudio(
+        "Page Up/Page Down seek 5 s, Home section start, P pause, L loop, H heads-up line "
+        "and timeline (off at start; a click on the timeline seeks), F12 preview with the "
+        "takes, Ctrl+Z/Ctrl+Y undo/redo the last take, K keep the takes in " +
+        std::string(keyframeFileName));
 }
 
-// The end of a drag begun in the preview: the take joins the script being played, which takes
-// over again from the pose the drag left.
-void endPunch(DriverState& state, double showTime) {
+// Every change of mode after start-up: what the handle, the playback, the rows played and the
+// slot need on entering `mode`, by the mode left.
+void enterStudioMode(DriverState& state, StudioMode mode, double showTime) {
     Studio& studio = state.studio;
-    studio.punching = false;
-    if (state.dragging) freeHandle(state);
-    state.dragging = false;
-    state.playback = true;
-    fillPreview(state);
-    putSlotInStep(state, showTime);
-    studio.stripStale = true;
-}
-
-void startPunch(DriverState& state, double showTime) {
-    // The script's handle of the last frame goes, as the script's rows go where the take's
-    // begin; the figure stays in the pose they gave it.
-    freeHandle(state);
-    state.dragging = false;
-    state.playback = false;
-    state.studio.punching = true;
-    tellStudio("punch-in at " + formatShowTime(showTime));
-}
-
-void stopPreview(DriverState& state, double showTime) {
-    if (state.studio.punching) endPunch(state, showTime);
-    freeHandle(state);
-    state.keyframes.clear();
-    state.keyframes.shrink_to_fit();
-    state.keyframeCount = 0;
-    state.studio.preview = false;
-    state.playback = state.studio.playbackForGood;
-    putSlotInStep(state, showTime);
-    tellStudio("recording");
+    const StudioMode from = studio.mode;
+    studio.mode = mode;
+    switch (mode) {
+        case StudioMode::Show:
+        case StudioMode::Starting:
+            break;  // start-up's alone
+        case StudioMode::Recording:
+            // The first frame runs once everything is loaded: from here on keys are seen.
+            if (from == StudioMode::Starting) {
+                tellKeys();
+                break;
+            }
+            freeHandle(state);
+            state.keyframes.clear();
+            state.keyframes.shrink_to_fit();
+            state.keyframeCount = 0;
+            state.playback = studio.playbackForGood;
+            putSlotInStep(state, showTime);
+            tellStudio("recording");
+            break;
+        case StudioMode::Preview:
+            // A recording drag ends as a release would end it; a punch-in's take joins the
+            // script, which takes over again from the pose the drag left.
+            if (state.dragging && (from != StudioMode::Recording || !state.pinOnRelease)) {
+                freeHandle(state);
+            }
+            state.dragging = false;
+            state.playback = true;
+            // Read afresh at every entry, so the script's latest edits and the takes show.
+            fillPreview(state);
+            if (from == StudioMode::Recording) {
+                state.currentScene = scriptSlotAt(state, showTime);
+            } else {
+                putSlotInStep(state, showTime);
+            }
+            studio.stripStale = true;
+            break;
+        case StudioMode::PunchIn:
+            // The script's handle of the last frame goes, as the script's rows go where the
+            // take's begin; the figure stays in the pose they gave it.
+            freeHandle(state);
+            state.dragging = false;
+            state.playback = false;
+            tellStudio("punch-in at " + formatShowTime(showTime));
+            break;
+    }
 }
 
 // After a seek, a loop's jump or a click on the strip: a punch-in ends where the time broke.
 void afterTimeJump(DriverState& state, double showTime) {
-    if (state.studio.punching) endPunch(state, showTime);
+    if (state.studio.mode == StudioMode::PunchIn) {
+        enterStudioMode(state, StudioMode::Preview, showTime);
+    }
     putSlotInStep(state, showTime);
 }
 
@@ -130,16 +145,15 @@ void carryDragOverLoop(DriverState& state, double showTime) {
     tellStudio("the drag goes on over the loop's jump: take " +
                std::to_string(studio.takes.takes.size() + 1) + " from " + formatShowTime(showTime));
     studio.stripStale = true;
-    if (!studio.punching) putSlotInStep(state, showTime);
+    if (studio.mode != StudioMode::PunchIn) putSlotInStep(state, showTime);
 }
 
 void takesChanged(DriverState& state) {
     Studio& studio = state.studio;
     studio.stripStale = true;
-    // In the preview the change shows at once; a punch-in refills it when it ends.
-    if (studio.preview && !studio.punching) {
-        fillPreview(state);
-        putSlotInStep(state, double(state.showTime));
+    // In the preview the change shows at once; a punch-in shows it when it ends.
+    if (studio.mode == StudioMode::Preview) {
+        enterStudioMode(state, StudioMode::Preview, double(state.showTime));
     }
 }
 
@@ -225,14 +239,8 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     Studio& studio = state.studio;
     const int64_t counter = platform.readPerformanceCounter();
     studio.frameStartCounter = counter;
-    if (!studio.started) {
-        // The first frame runs once everything is loaded: from here on keys are seen.
-        studio.started = true;
-        tellStudio(
-            "Page Up/Page Down seek 5 s, Home section start, P pause, L loop, H heads-up line "
-            "and timeline (off at start; a click on the timeline seeks), F12 preview with the "
-            "takes, Ctrl+Z/Ctrl+Y undo/redo the last take, K keep the takes in " +
-            std::string(keyframeFileName));
+    if (studio.mode == StudioMode::Starting) {
+        enterStudioMode(state, StudioMode::Recording, 0.0);
     }
     if (input.keys[VK_SPACE] != 0) studio.playbackForGood = true;
     // A drag's rows that went on as ticks alone are laid out in full once the drag stops.
@@ -242,7 +250,7 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     studio.rowsAtFrameStart = studio.rowsPrinted;
 
     // Only a press made in the preview punches in: a drag held through F12 is not one.
-    const bool inPreview = studio.preview;
+    const bool inPreview = previewing(studio.mode);
     const bool button = input.mouseLeft != 0 || input.mouseRight != 0;
     const bool buttonWentDown = button && !studio.buttonHeld;
     // A click on the strip is often over before the next frame: the count tells it all the same.
@@ -277,7 +285,9 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
         afterTimeJump(state, step.showTime);
     }
     if (!button) studio.stripClick = false;
-    if (studio.punching && !button) endPunch(state, step.showTime);
+    if (studio.mode == StudioMode::PunchIn && !button) {
+        enterStudioMode(state, StudioMode::Preview, step.showTime);
+    }
 
     if (presses.pressed[VK_H]) {
         studio.headsUp = !studio.headsUp;
@@ -289,16 +299,18 @@ double startStudioFrame(Platform& platform, DriverState& state, const InputTable
     }
     handleTakeKeys(state, presses);
     if (presses.pressed[VK_F12]) {
-        if (studio.preview) {
-            stopPreview(state, step.showTime);
-        } else {
-            startPreview(state, step.showTime);
+        // A punch-in ends into the preview first, its take kept as a release would keep it.
+        if (studio.mode == StudioMode::PunchIn) {
+            enterStudioMode(state, StudioMode::Preview, step.showTime);
         }
+        enterStudioMode(
+            state, studio.mode == StudioMode::Preview ? StudioMode::Recording : StudioMode::Preview,
+            step.showTime);
     }
     // A press in the preview punches in, but not over the closing picture, where nothing moves.
-    if (inPreview && studio.preview && !studio.punching && buttonWentDown && !studio.stripClick &&
+    if (inPreview && studio.mode == StudioMode::Preview && buttonWentDown && !studio.stripClick &&
         !(step.showTime > double(state.timeline.end))) {
-        startPunch(state, step.showTime);
+        enterStudioMode(state, StudioMode::PunchIn, step.showTime);
     }
     if (studio.headsUp && studio.stripStale) layOutStrip(state);
     return step.showTime;
@@ -324,13 +336,13 @@ void takeStudioRow(DriverState& state, std::string line) {
 
 void drawStudioHeadsUp(const DriverState& state) {
     const Studio& studio = state.studio;
-    if (!studio.enabled || !studio.headsUp) return;
+    if (!studioRuns(studio) || !studio.headsUp) return;
     const bool drawing = !state.playback && state.dragging;
     HeadsUpFacts facts{};
     facts.showTime = double(state.showTime);
     facts.folder = sceneSlots[state.currentScene].directory;
     facts.recording = drawing && !studio.transport.paused;
-    facts.preview = studio.preview;
+    facts.mode = studio.mode;
     facts.draggedVertex = drawing ? state.selectedVertex : -1;
     facts.rowsPrinted = studio.rowsPrinted;
     facts.takes = int32_t(studio.takes.takes.size());
@@ -369,7 +381,7 @@ void finishStudioFrame(Platform& platform, DriverState& state) {
 
 void leaveStudio(const DriverState& state) {
     const std::vector<Take>& takes = state.studio.takes.takes;
-    if (!state.studio.enabled || takes.empty()) return;
+    if (!studioRuns(state.studio) || takes.empty()) return;
     tellStudio(std::to_string(takes.size()) + (takes.size() == 1 ? " take (" : " takes (") +
                std::to_string(takeRowCount(takes)) + " rows) not written to " + keyframeFileName +
                "; their rows are on stdout, for kelvaro-merge");

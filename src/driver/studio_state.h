@@ -6,28 +6,23 @@
 #include <memory>
 
 #include "driver/beat_search.h"
+#include "driver/studio_mode.h"
 #include "driver/studio_takes.h"
 #include "driver/transport.h"
 #include "platform/input_table.h"
 #include "render/timeline_strip.h"
 
 struct Studio {
-    bool enabled;  // the authoring set-up
-    bool started;  // the first frame has run and told the keys
+    StudioMode mode;  // changed by the studio's enterStudioMode alone, after start-up
     Transport transport;
     KeyEdges keys;
     bool headsUp;  // the heads-up line and the timeline strip
-    // F12: the script plays from the current time as the show plays it, with the takes.
-    bool preview;
     // Space has switched playback on for good: leaving the preview must not switch it off.
     bool playbackForGood;
     int64_t frameStartCounter;  // the raw counter when this frame began
     int32_t rowsPrinted;
 
     StudioTakes takes;
-    // A drag begun in the preview: the script stands aside and the mouse records, from the
-    // pose the script left.
-    bool punching;
     bool buttonHeld;           // either mouse button, at the last frame
     uint32_t leftPressesSeen;  // the input's count of left-button presses then
     // The left button went down on the strip: it seeks, and the mouse drags nothing until the
@@ -48,3 +43,8 @@ struct Studio {
     bool beatFound;
     Timeline beatTimeline;  // the show's timeline with the grid found
 };
+
+// The authoring set-up, in whatever mode: the show keeps its studio untouched.
+inline bool studioRuns(const Studio& studio) {
+    return studio.mode != StudioMode::Show;
+}

@@ -234,8 +234,8 @@ std::string formatHeadsUpLine(const HeadsUpFacts& facts, const Transport& transp
         field("bar " + std::to_string(facts.barPosition.bar) + "." +
               std::to_string(facts.barPosition.beat));
     field(facts.folder != nullptr ? facts.folder : "");
-    if (facts.recording) field("recording");
-    if (facts.preview) field("preview");
+    // Recording is the tool's plain mode: an idle line would name it all the time.
+    if (facts.mode != StudioMode::Recording || facts.recording) field(studioModeName(facts.mode));
     if (transport.paused) field("paused");
     if (transport.loop == LoopState::StartMarked) {
         field("loop " + formatShowTime(transport.loopStart) + "-");

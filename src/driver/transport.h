@@ -10,6 +10,7 @@
 #include <string>
 
 #include "driver/show_clock.h"
+#include "driver/studio_mode.h"
 #include "platform/input_table.h"
 #include "scene/show_facts.h"
 
@@ -127,9 +128,9 @@ TransportStep runTransport(Transport& transport, const Timeline& timeline,
 // What the heads-up line shows besides the transport's own state.
 struct HeadsUpFacts {
     double showTime;
-    const char* folder;     // the slot's folder name
-    bool recording;         // a drag is printing rows
-    bool preview;           // the script is playing back
+    const char* folder;  // the slot's folder name
+    bool recording;      // a drag is printing rows
+    StudioMode mode;
     int32_t draggedVertex;  // -1 when none
     int32_t rowsPrinted;
     int32_t takes;         // recorded and not kept
@@ -138,9 +139,9 @@ struct HeadsUpFacts {
 };
 
 // e.g. "01:10.25  kiv  recording  vertex 123  rows 456  takes 2", with "bar 17.3" after the
-// time when the grid is known. The states that hold are
-// listed in the order recording, preview, paused, loop; the takes only when there are some;
-// plain ASCII only.
+// time when the grid is known. The states that hold are listed in the order mode, paused, loop:
+// the mode by its name, recording only while a drag prints rows; the takes only when there are
+// some; plain ASCII only.
 std::string formatHeadsUpLine(const HeadsUpFacts& facts, const Transport& transport);
 
 // mm:ss.cc, rounded to the nearest hundredth; negative times show as 00:00.00.

@@ -15,7 +15,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +24,8 @@
 #include "driver/load_scene.h"
 #include "fake_platform.h"
 #include "gl_context.h"
+#include "random_hand.h"
+#include "scene/show_facts.h"
 #include "script_rows.h"
 #include "show_folder.h"
 
@@ -87,7 +88,7 @@ struct Exercised {
 // drags keep finding the mesh over a long run.
 class RandomUser {
 public:
-    RandomUser(unsigned seed, int frames) : random_(seed), frames_(frames) {}
+    RandomUser(unsigned seed, int frames) : hand_(seed), frames_(frames) {}
 
     void next(int frame, const DriverState& state, InputTable& input, Exercised& done) {
         const bool shift = input.keys[VK_SHIFT] != 0;
@@ -106,7 +107,7 @@ public:
         }
         const bool dragging = input.mouseLeft != 0 || input.mouseRight != 0;
         if (chance(dragging ? 0.02 : 0.004)) {
-            press(input, VK_F1 + int(random_() % 6), done);
+            press(input, VK_F1 + int(hand_.below(6)), done);
             if (dragging) ++done.slotChangesInDrag;
         }
         if (chance(dragging ? 0.01 : 0.004)) {
@@ -123,7 +124,7 @@ private:
                                        VK_F,      VK_V,    VK_A,        VK_D,   VK_S,
                                        VK_W,      VK_ADD,  VK_SUBTRACT, VK_TAB, VK_SHIFT};
 
-    bool chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(random_) < p; }
+    bool chance(double p) { return hand_.chance(p); }
 
     void press(InputTable& input, int key, Exercised& done) {
         input.keys[key] = 1;
@@ -140,75 +141,62 @@ private:
         return distance > 1.0f ? 0.1 : 1.0 - 0.9 * double(distance);
     }
 
+    // The camera keys and the way each moves its value.
+    struct CameraKey {
+        int key;
+        float DriverState::*value;
+        float start;
+        float spread;
+        bool increases;
+    };
+    static constexpr CameraKey cameraKeys[] = {
+        {VK_ADD, &DriverState::fov, startFov, 8.0f, true},
+        {VK_SUBTRACT, &DriverState::fov, startFov, 8.0f, false},
+        {VK_A, &DriverState::ra, startRa, 60.0f, true},
+        {VK_D, &DriverState::ra, startRa, 60.0f, false},
+        {VK_S, &DriverState::rb, startRb, 40.0f, true},
+        {VK_W, &DriverState::rb, startRb, 40.0f, false},
+        {VK_LEFT, &DriverState::dx, startDx, 200.0f, true},
+        {VK_RIGHT, &DriverState::dx, startDx, 200.0f, false},
+        {VK_F, &DriverState::dy, startDy, 200.0f, true},
+        {VK_V, &DriverState::dy, startDy, 200.0f, false},
+        {VK_UP, &DriverState::dz, startDz, 200.0f, false},
+        {VK_DOWN, &DriverState::dz, startDz, 200.0f, true},
+    };
+
     double pressChance(int key, const DriverState& s) const {
         constexpr double base = 0.015;
-        switch (key) {
-            case VK_ADD:
-                return base * lean(s.fov, 15.0f, 8.0f, true);
-            case VK_SUBTRACT:
-                return base * lean(s.fov, 15.0f, 8.0f, false);
-            case VK_A:
-                return base * lean(s.ra, -44.0f, 60.0f, true);
-            case VK_D:
-                return base * lean(s.ra, -44.0f, 60.0f, false);
-            case VK_S:
-                return base * lean(s.rb, -58.0f, 40.0f, true);
-            case VK_W:
-                return base * lean(s.rb, -58.0f, 40.0f, false);
-            case VK_LEFT:
-                return base * lean(s.dx, 2163.0f, 200.0f, true);
-            case VK_RIGHT:
-                return base * lean(s.dx, 2163.0f, 200.0f, false);
-            case VK_F:
-                return base * lean(s.dy, 2000.0f, 200.0f, true);
-            case VK_V:
-                return base * lean(s.dy, 2000.0f, 200.0f, false);
-            case VK_UP:
-                return base * lean(s.dz, 2200.0f, 200.0f, false);
-            case VK_DOWN:
-                return base * lean(s.dz, 2200.0f, 200.0f, true);
-            case VK_TAB:
-                return 0.005;
-            default:
-                return base;
+        if (key == VK_TAB) return 0.005;
+        for (const CameraKey& c : cameraKeys) {
+            if (c.key == key) return base * lean(s.*c.value, c.start, c.spread, c.increases);
         }
+        return base;
     }
 
     void moveMouse(InputTable& input, Exercised& done) {
         const bool dragging = input.mouseLeft != 0 || input.mouseRight != 0;
-        if (!dragging) {
-            if (!chance(0.04)) return;
-            // A drag starts with either button (now and then both), somewhere in the window
-            // or a little outside it, where a captured mouse can report.
-            const int button = int(random_() % 5);
-            input.mouseLeft = button != 1 ? 1 : 0;
-            input.mouseRight = button == 1 || button == 4 ? 1 : 0;
-            if (input.mouseRight != 0) ++done.rightDrags;
-            if (input.mouseLeft != 0) ++done.leftDrags;
-            input.mouseX = int32_t(random_() % 1400) - 60;
-            input.mouseY = int32_t(random_() % 840) - 60;
-            dragFramesLeft_ = 3 + int(random_() % 60);
+        if (dragging) {
+            if (!hand_.dragGoesOn(input)) return;
+            // The button held in the last frame decides about pinning: switch now and then.
+            if (chance(0.05)) {
+                input.mouseLeft = input.mouseLeft != 0 ? 0 : 1;
+                input.mouseRight = input.mouseLeft != 0 ? 0 : 1;
+            }
+            if (chance(0.7)) hand_.wander(input);
             return;
         }
-        if (--dragFramesLeft_ <= 0) {
-            input.mouseLeft = 0;
-            input.mouseRight = 0;
-            return;
-        }
-        // The button held in the last frame decides about pinning: switch now and then.
-        if (chance(0.05)) {
-            input.mouseLeft = input.mouseLeft != 0 ? 0 : 1;
-            input.mouseRight = input.mouseLeft != 0 ? 0 : 1;
-        }
-        if (chance(0.7)) {
-            input.mouseX += int32_t(random_() % 41) - 20;
-            input.mouseY += int32_t(random_() % 41) - 20;
-        }
+        if (!chance(0.04)) return;
+        // A drag starts with either button, now and then both.
+        const uint32_t button = hand_.below(5);
+        input.mouseLeft = button != 1 ? 1 : 0;
+        input.mouseRight = button == 1 || button == 4 ? 1 : 0;
+        if (input.mouseRight != 0) ++done.rightDrags;
+        if (input.mouseLeft != 0) ++done.leftDrags;
+        hand_.startDrag(input, 60);
     }
 
-    std::mt19937 random_;
+    RandomHand hand_;
     int frames_;
-    int dragFramesLeft_ = 0;
 };
 
 struct SlotShape {

@@ -21,6 +21,7 @@
 #include "driver/load_scene.h"
 #include "fake_platform.h"
 #include "gl_context.h"
+#include "random_hand.h"
 #include "render/timeline_strip.h"
 #include "script_rows.h"
 #include "show_folder.h"
@@ -58,7 +59,7 @@ const int STUDIO_KEYS[] = {VK_PRIOR, VK_NEXT, VK_HOME, VK_P, VK_L, VK_H, VK_F12,
 
 class RandomAuthor {
 public:
-    explicit RandomAuthor(unsigned seed) : random_(seed) {}
+    explicit RandomAuthor(unsigned seed) : hand_(seed) {}
 
     // Sets this frame's input; `keys` tells how often each studio key went down. Near the end
     // of the show the author goes back, as the plain authoring tool's clock runs on past it.
@@ -76,7 +77,7 @@ public:
         if (showTime > 86.0f) press(input, chance(0.5) ? VK_HOME : VK_PRIOR, keys);
         if (chance(0.01)) pressWithControl(input, VK_Z, keys);
         if (chance(0.005)) pressWithControl(input, VK_Y, keys);
-        if (chance(0.004)) press(input, VK_F1 + int(random_() % 6), keys);
+        if (chance(0.004)) press(input, VK_F1 + int(hand_.below(6)), keys);
         if (chance(0.002)) press(input, VK_R, keys);
         // Late in the run playback goes on for good, as Space does.
         if (frame == FRAMES * 9 / 10) press(input, VK_SPACE, keys);
@@ -84,7 +85,7 @@ public:
     }
 
 private:
-    bool chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(random_) < p; }
+    bool chance(double p) { return hand_.chance(p); }
 
     void press(InputTable& input, int key, int* keys) {
         input.keys[key] = 1;
@@ -100,38 +101,29 @@ private:
 
     void moveMouse(InputTable& input, int* keys) {
         const bool dragging = input.mouseLeft != 0 || input.mouseRight != 0;
-        if (!dragging) {
-            if (chance(0.003)) {
-                // A click on the timeline strip, over between two frames.
-                const StripBox box = stripBox(windowWidth, windowHeight);
-                input.mouseX = int32_t(box.timeLeft + (box.timeRight - box.timeLeft) *
-                                                          float(random_() % 1000) / 1000.0f);
-                input.mouseY = int32_t(box.top + 2.0f);
-                ++input.mouseLeftPresses;
-                ++keys[0];
-                return;
-            }
-            if (!chance(0.05)) return;
-            const bool right = chance(0.3);
-            input.mouseLeft = right ? 0 : 1;
-            input.mouseRight = right ? 1 : 0;
-            if (!right) ++input.mouseLeftPresses;
-            input.mouseX = int32_t(random_() % 1400) - 60;
-            input.mouseY = int32_t(random_() % 840) - 60;
-            dragFramesLeft_ = 3 + int(random_() % 80);
+        if (dragging) {
+            if (hand_.dragGoesOn(input)) hand_.wander(input);
             return;
         }
-        if (--dragFramesLeft_ <= 0) {
-            input.mouseLeft = 0;
-            input.mouseRight = 0;
+        if (chance(0.003)) {
+            // A click on the timeline strip, over between two frames.
+            const StripBox box = stripBox(windowWidth, windowHeight);
+            input.mouseX = int32_t(box.timeLeft + (box.timeRight - box.timeLeft) *
+                                                      float(hand_.below(1000)) / 1000.0f);
+            input.mouseY = int32_t(box.top + 2.0f);
+            ++input.mouseLeftPresses;
+            ++keys[0];
             return;
         }
-        input.mouseX += int32_t(random_() % 41) - 20;
-        input.mouseY += int32_t(random_() % 41) - 20;
+        if (!chance(0.05)) return;
+        const bool right = chance(0.3);
+        input.mouseLeft = right ? 0 : 1;
+        input.mouseRight = right ? 1 : 0;
+        if (!right) ++input.mouseLeftPresses;
+        hand_.startDrag(input, 80);
     }
 
-    std::mt19937 random_;
-    int dragFramesLeft_ = 0;
+    RandomHand hand_;
 };
 
 bool finite(const Scene& scene) {

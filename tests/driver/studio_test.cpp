@@ -298,7 +298,7 @@ TEST_F(StudioFrames, PreviewPlaysTheScriptFromWhereverTheTimeIsAndLeavingItFrees
     frame(89.75);
     frame(90.0, {F12});
     EXPECT_TRUE(state.playback);
-    EXPECT_FALSE(state.studio.preview);
+    EXPECT_FALSE(previewing(state.studio.mode));
 }
 
 TEST_F(StudioFrames, ADragInThePreviewStartsFromTheScriptsPoseAndBecomesATake) {

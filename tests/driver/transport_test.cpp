@@ -166,17 +166,21 @@ TEST(Transport, HeadsUpLineShowsTimeSlotStatesVertexAndRows) {
         const Transport& transport;
         const char* line;
     } cases[] = {
-        {{70.25, "kiv", true, false, 123, 456, 2},
+        {{70.25, "kiv", true, StudioMode::Recording, 123, 456, 2},
          playing,
          "01:10.25  kiv  recording  vertex 123  rows 456  takes 2"},
-        {{67.5, "pilou", false, true, -1, 3, 0},
+        {{67.5, "pilou", false, StudioMode::Preview, -1, 3, 0},
          pausedInLoop,
          "01:07.50  pilou  preview  paused  loop 01:05.00-01:10.00  vertex none  rows 3"},
+        // A punch-in is named as its own mode, whether or not its drag prints rows.
+        {{12.0, "doranek", true, StudioMode::PunchIn, 7, 9, 1},
+         playing,
+         "00:12.00  doranek  punch-in  vertex 7  rows 9  takes 1"},
         // Rounded to the hundredth without ever showing 60 seconds.
-        {{59.996, "vastel", false, false, 0, 0, 0},
+        {{59.996, "vastel", false, StudioMode::Recording, 0, 0, 0},
          loopStarted,
          "01:00.00  vastel  loop 00:05.00-  vertex 0  rows 0"},
-        {{-0.5, "quimet", false, false, -1, 0, 0},
+        {{-0.5, "quimet", false, StudioMode::Recording, -1, 0, 0},
          playing,
          "00:00.00  quimet  vertex none  rows 0"},
     };
@@ -243,7 +247,7 @@ TEST(Transport, TheBarAndBeatFollowTheGridOnTheHeadsUpLine) {
         EXPECT_EQ(p.bar, c.bar);
         EXPECT_EQ(p.beat, c.beat);
     }
-    HeadsUpFacts facts{33.5, "kiv", false, false, -1, 0, 0};
+    HeadsUpFacts facts{33.5, "kiv", false, StudioMode::Recording, -1, 0, 0};
     facts.hasGrid = true;
     facts.barPosition = barPositionAt(grid, 33.5);
     EXPECT_EQ(formatHeadsUpLine(facts, Transport{}),

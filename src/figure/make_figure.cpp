@@ -197,7 +197,7 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
     const double scale = result.placement.scale;
     result.spacing = request.spacing > 0.0 ? request.spacing : spacingFor(pixels * scale * scale);
     Grid<uint8_t> filled = figure;
-    double across = request.fillHoles ? 1e9 : 2.0 * result.spacing / scale;
+    double across = request.fillHoles ? fillEveryHole : 2.0 * result.spacing / scale;
     int backgroundHoles = 0;
     if (keyed && !request.fillHoles) {
         // On paper, a hole narrower than the figure's own parts is the paper showing through
@@ -232,7 +232,7 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
         // An outline sketch: a thin line around a large inside that is not part of the figure.
         Grid<uint8_t> solid = figure;
         int all = 0;
-        fillSmallHoles(solid, 1e9, all);
+        fillSmallHoles(solid, fillEveryHole, all);
         double solidPixels = 0.0;
         for (uint8_t c : solid.cells) solidPixels += c != 0 ? 1.0 : 0.0;
         if (all > 0 && pixels < 0.4 * solidPixels)

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <set>
 
 #include "deform/shape_matching.h"
 #include "figure/bone_regions.h"
@@ -43,7 +44,8 @@ BoneMembership bindFigureBones(const FigureMesh& mesh, const std::vector<Grid<ui
 }
 
 bool checkBones(const FigureMesh& mesh, const std::vector<Grid<uint8_t>>& masks,
-                std::string& problem) {
+                std::string& problem, const std::vector<int>& region,
+                const std::vector<int>& part) {
     const BoneMembership bound = bindFigureBones(mesh, masks);
     if (bound.members.size() != masks.size()) {
         problem = "out of memory while checking the bones";
@@ -74,31 +76,44 @@ bool checkBones(const FigureMesh& mesh, const std::vector<Grid<uint8_t>>& masks,
                       " members with weight, and no three of them off one line";
             return false;
         }
-        // Members that weigh nothing take no part in the bone's fit.
+        // Members that weigh nothing take no part in the bone's fit. The others hang together,
+        // or, where the bone is meant to lie in parts (branches that share it, a floor bound to
+        // the trunk), in no more groups than it has parts, each with some of the bone's own.
         std::vector<char> in(n, 0);
         for (int v : weighted) in[size_t(v)] = 1;
         std::vector<char> reached(n, 0);
-        std::vector<int> stack{weighted[0]};
-        reached[size_t(weighted[0])] = 1;
-        size_t count = 1;
-        while (!stack.empty()) {
-            const int v = stack.back();
-            stack.pop_back();
-            for (const auto& [u, l] : graph.neighbours[size_t(v)])
-                if (in[size_t(u)] != 0 && reached[size_t(u)] == 0) {
-                    reached[size_t(u)] = 1;
-                    ++count;
-                    stack.push_back(u);
+        // Part 0 is the ground, which may lie in any number of pieces between the feet.
+        std::set<int> parts;
+        if (!part.empty())
+            for (size_t v = 0; v < n; ++v)
+                if (region[v] == int(b) && part[v] != 0) parts.insert(part[v]);
+        const size_t allowed = std::max<size_t>(1, parts.size());
+        size_t groups = 0;
+        for (int first : weighted) {
+            if (reached[size_t(first)] != 0) continue;
+            std::vector<int> stack{first};
+            reached[size_t(first)] = 1;
+            bool own = part.empty(), grounded = false;
+            while (!stack.empty()) {
+                const int v = stack.back();
+                stack.pop_back();
+                if (!part.empty() && region[size_t(v)] == int(b)) {
+                    own = own || part[size_t(v)] != 0;
+                    grounded = grounded || part[size_t(v)] == 0;
                 }
-        }
-        if (count != weighted.size()) {
-            for (int v : weighted)
-                if (reached[size_t(v)] == 0) {
-                    problem = bone + "'s members fall apart: the vertex at " + at(mesh, v) +
-                              " is cut off from the one at " + at(mesh, weighted[0]) +
-                              " (parts of the drawing too close together there?)";
-                    return false;
-                }
+                for (const auto& [u, l] : graph.neighbours[size_t(v)])
+                    if (in[size_t(u)] != 0 && reached[size_t(u)] == 0) {
+                        reached[size_t(u)] = 1;
+                        stack.push_back(u);
+                    }
+            }
+            if (!own && grounded) continue;
+            if (!own || ++groups > allowed) {
+                problem = bone + "'s members fall apart: the vertex at " + at(mesh, first) +
+                          " is cut off from the one at " + at(mesh, weighted[0]) +
+                          " (parts of the drawing too close together there?)";
+                return false;
+            }
         }
     }
     for (size_t v = 0; v < n; ++v)

@@ -46,6 +46,8 @@ int main(int argc, char** argv) {
     request.spacing = options.spacing;
     request.background = options.background;
     request.fillHoles = options.fillHoles;
+    request.keepGround = options.keepGround;
+    request.slotBones = slotBones(options.folder);
     FigureResult figure;
     const bool made = makeFigure(request, figure, error);
     for (const std::string& note : figure.notes)

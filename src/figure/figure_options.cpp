@@ -12,12 +12,15 @@ const char* const figureUsage =
     "tex.png, one bone_NN.png mask per bone, and bkg.png (kept when FOLDER has one).\n"
     "\n"
     "  --bones N         the bone count; by default the slot table's count for FOLDER's name\n"
-    "                    (kiv 8, vastel 7, doranek 8, pilou 1), required for any other name\n"
+    "                    (kiv 8, vastel 7, doranek 8, pilou 1), which is also the most the\n"
+    "                    show reads there; required for any other name\n"
     "  --spacing PX      the mesh spacing in texture pixels (default: about 2,000 vertices)\n"
     "  --key RRGGBB      for a picture without transparency: the background colour\n"
     "                    (default: the corners' colour, when all four agree)\n"
     "  --alpha A         the figure is the pixels of alpha A or more (default 128)\n"
     "  --fill-holes      fill every enclosed hole (for outline sketches with a clear inside)\n"
+    "  --keep-ground     bone a painted floor or shadow under the feet like the rest (by\n"
+    "                    default it moves with the trunk, so that a foot drags no floor)\n"
     "  --background PIC  make bkg.png from this picture\n"
     "  --preview FILE    also write FILE (PNG): the figure with its mesh and bone regions\n"
     "  --replace         replace the figure FOLDER holds; the old files go to FOLDER~\n"
@@ -124,6 +127,8 @@ bool parseFigureOptions(int argc, const char* const* argv, FigureOptions& option
             options.background.alphaThreshold = int(v);
         } else if (arg == "--fill-holes") {
             options.fillHoles = true;
+        } else if (arg == "--keep-ground") {
+            options.keepGround = true;
         } else if (arg == "--background") {
             if (!value(text)) return false;
             options.backgroundPicture = text;
@@ -153,7 +158,16 @@ bool parseFigureOptions(int argc, const char* const* argv, FigureOptions& option
     options.picture = positional[0];
     options.folder = positional[1];
     while (options.folder.size() > 1 && options.folder.back() == '/') options.folder.pop_back();
-    if (options.bones == 0) options.bones = slotBones(options.folder);
+    const int slot = slotBones(options.folder);
+    // The show reads only the slot's own masks: more bones would be drawn but never move.
+    if (slot > 0 && options.bones > slot) {
+        error = std::to_string(options.bones) + " bones are more than " + baseName(options.folder) +
+                " has: the show reads only its " + std::to_string(slot) +
+                (slot == 1 ? " bone mask" : " bone masks") + ", so give --bones " +
+                std::to_string(slot) + " or fewer";
+        return false;
+    }
+    if (options.bones == 0) options.bones = slot;
     if (options.bones == 0) {
         error = "the slot table has no figure slot named like " + options.folder +
                 ": say how many bones with --bones N";

@@ -12,6 +12,7 @@ struct FigureOptions {
     double spacing = 0.0;  // 0: from the figure's size
     BackgroundSettings background;
     bool fillHoles = false;
+    bool keepGround = false;  // bone a floor or shadow under the feet like the rest
     std::string backgroundPicture;
     std::string preview;
     bool replace = false;

@@ -3,13 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <set>
+#include <utility>
 
 #include "figure/bone_check.h"
 #include "figure/bone_masks.h"
 #include "figure/distance_field.h"
 #include "figure/drawing.h"
+#include "figure/ground.h"
 #include "figure/mesher.h"
+#include "figure/rig_report.h"
 #include "figure/start_view.h"
+#include "scene/show_facts.h"
 
 namespace {
 
@@ -85,6 +90,32 @@ bool fitsStartView(const Placement& placement, const std::vector<Vec2>& outline,
         if (!insideSolveArea(projectPoint(view, t.x, t.y, 0.0), 32.0)) return false;
     }
     return true;
+}
+
+// Holes in the mesh: outline loops beyond one per separate piece.
+int meshHoles(const FigureMesh& mesh) {
+    std::set<std::pair<int, int>> once;
+    for (const auto& f : mesh.faces)
+        for (int k = 0; k < 3; ++k) {
+            const int a = f[size_t(k)], b = f[size_t((k + 1) % 3)];
+            const std::pair<int, int> e{std::min(a, b), std::max(a, b)};
+            if (!once.erase(e)) once.insert(e);
+        }
+    // Outline edges and face edges joined into groups: each piece's outer loop and each hole's.
+    std::vector<int> group(mesh.vertices.size());
+    for (size_t i = 0; i < group.size(); ++i) group[i] = int(i);
+    const auto find = [&](int a) {
+        while (group[size_t(a)] != a) a = group[size_t(a)] = group[size_t(group[size_t(a)])];
+        return a;
+    };
+    for (const auto& [a, b] : once) group[size_t(find(a))] = find(b);
+    std::set<int> loops;
+    for (const auto& [a, b] : once) loops.insert(find(a));
+    for (const auto& f : mesh.faces)
+        for (int k = 1; k < 3; ++k) group[size_t(find(f[0]))] = find(f[size_t(k)]);
+    std::set<int> pieces;
+    for (const auto& f : mesh.faces) pieces.insert(find(f[0]));
+    return std::max(0, int(loops.size()) - int(pieces.size()));
 }
 
 std::string pixelsText(double pixels) {
@@ -166,8 +197,51 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
     const double scale = result.placement.scale;
     result.spacing = request.spacing > 0.0 ? request.spacing : spacingFor(pixels * scale * scale);
     Grid<uint8_t> filled = figure;
-    result.holes = fillSmallHoles(filled, request.fillHoles ? 1e9 : 2.0 * result.spacing / scale,
-                                  result.filledHoles);
+    double across = request.fillHoles ? fillEveryHole : 2.0 * result.spacing / scale;
+    int backgroundHoles = 0;
+    if (keyed && !request.fillHoles) {
+        // On paper, a hole narrower than the figure's own parts is the paper showing through
+        // (white eyes on white paper), not a hole in the figure.
+        const DistanceField depth = fieldOfRegion(figure);
+        std::vector<float> inside;
+        for (float d : depth.cells)
+            if (d < 0.0f) inside.push_back(-d);
+        if (!inside.empty()) {
+            std::nth_element(inside.begin(), inside.begin() + long(inside.size() / 2),
+                             inside.end());
+            const double parts = 4.0 * inside[inside.size() / 2];
+            if (parts > across) {
+                Grid<uint8_t> trial = figure;
+                int small = 0, more = 0;
+                fillSmallHoles(trial, across, small);
+                fillSmallHoles(trial, parts, more);
+                backgroundHoles = more;
+                across = parts;
+            }
+        }
+    }
+    fillSmallHoles(filled, across, result.filledHoles);
+    if (backgroundHoles > 0)
+        result.notes.push_back(
+            "filled " + std::to_string(backgroundHoles) +
+            (backgroundHoles == 1 ? " hole" : " holes") +
+            " of the background's colour inside the figure (such as white eyes on white "
+            "paper): narrower than the figure's parts, they are taken as part of it; a hole "
+            "that must stay needs a transparent background");
+    if (!request.fillHoles) {
+        // An outline sketch: a thin line around a large inside that is not part of the figure.
+        Grid<uint8_t> solid = figure;
+        int all = 0;
+        fillSmallHoles(solid, fillEveryHole, all);
+        double solidPixels = 0.0;
+        for (uint8_t c : solid.cells) solidPixels += c != 0 ? 1.0 : 0.0;
+        if (all > 0 && pixels < 0.4 * solidPixels)
+            result.notes.push_back(
+                "hint: the figure is mostly a thin line around " + std::to_string(all) +
+                (all == 1 ? " hole" : " holes") +
+                " (an outline sketch?): --fill-holes makes what the line encloses part of the "
+                "figure");
+    }
     if (keyed) cleanFringe(drawing, filled);
     const Grid<uint8_t>& coloured = keyed ? filled : figure;
 
@@ -196,6 +270,29 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
     }
     measureCoverage(result, silhouette, field);
 
+    // The skeleton, without a floor or shadow the figure stands on: that moves with the trunk.
+    const Ground ground = request.keepGround ? Ground{} : findGround(silhouette);
+    const int step = std::clamp(int(std::lround(result.spacing / 4.0)), 1, 4);
+    if (ground.found) {
+        Grid<uint8_t> standing = silhouette;
+        for (int y = ground.top; y < ground.bottom; ++y)
+            for (int x = 0; x < standing.width; ++x)
+                if (onGround(silhouette, ground, x, y)) cell(standing, x, y) = 0;
+        result.skeleton = skeletonOf(fieldOfRegion(standing), step);
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "the floor or shadow under the figure (%.0f x %.0f pixels of the drawing, "
+                      "%d parts stand on it) moves with the trunk, so that dragging a foot "
+                      "leaves it in place; --keep-ground bones it like the rest",
+                      (ground.right - ground.left) / scale, (ground.bottom - ground.top) / scale,
+                      ground.limbs);
+        result.notes.push_back(text);
+    } else {
+        result.skeleton = skeletonOf(field, step);
+    }
+    for (SkeletonPoint& p : result.skeleton.points)
+        p.at = p.at + Vec2{double(frame.left), double(frame.top)};
+
     // From the frame to the whole texture.
     for (Vec2& v : result.mesh.vertices) v = v + Vec2{double(frame.left), double(frame.top)};
     result.texture.assign(size_t(figureTextureWidth) * figureTextureHeight * 3, 0);
@@ -206,19 +303,58 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
         std::copy_n(&silhouette.cells[size_t(y) * size_t(frame.width)], size_t(frame.width),
                     &cell(result.silhouette, frame.left, frame.top + y));
     }
+    {
+        // Softness: how many screen pixels each drawing pixel becomes under the start camera.
+        const Vec2 c = restCentre(result.mesh);
+        const StartView view = startView(c.x, c.y, 0.0);
+        double lowest = 1e30, highest = -1e30;
+        for (const Vec2& v : result.mesh.vertices) {
+            const double y = projectPoint(view, v.x, v.y, 0.0).y;
+            lowest = std::min(lowest, y);
+            highest = std::max(highest, y);
+        }
+        const double onScreen = highest - lowest, drawn = bottom - top;
+        if (onScreen > 1.5 * drawn) {
+            char text[240];
+            std::snprintf(text, sizeof text,
+                          "hint: the figure is %.0f pixels tall in the drawing and about %.0f on "
+                          "the show's %d-row screen, %.1f times larger, so it will look soft; a "
+                          "drawing with the figure %.0f pixels tall or more would be sharp",
+                          drawn, onScreen, int(windowHeight), onScreen / drawn,
+                          std::ceil(onScreen));
+            result.notes.push_back(text);
+        }
+    }
     if (!inStartView(result.mesh))
         result.notes.push_back("warning: part of the figure lies near the edge of the start view");
     windFacesForStartView(result.mesh);
+    result.holes = meshHoles(result.mesh);
+    result.ground.assign(result.mesh.vertices.size(), 0);
+    if (ground.found)
+        for (size_t v = 0; v < result.mesh.vertices.size(); ++v) {
+            // A vertex on the mesh's margin reads the ground pixels next to it.
+            const int x = int(result.mesh.vertices[v].x) - frame.left;
+            const int y = int(result.mesh.vertices[v].y) - frame.top;
+            for (int dy = -2; dy <= 2 && result.ground[v] == 0; ++dy)
+                for (int dx = -2; dx <= 2 && result.ground[v] == 0; ++dx)
+                    result.ground[v] = onGround(silhouette, ground, x + dx, y + dy);
+        }
     if (result.filledHoles > 0)
         result.notes.push_back("filled " + std::to_string(result.filledHoles) +
                                (request.fillHoles ? " holes" : " small holes"));
 
-    if (!findBoneRegions(result.mesh, request.bones, 2.5 * result.spacing, result.bones, error))
+    if (!findBoneRegions(result.mesh, result.skeleton, result.ground, request.bones,
+                         2.5 * result.spacing, result.bones, result.layout, error))
         return false;
+    const Placement placement = result.placement;
+    for (const std::string& line : rigReport(
+             result.layout, result.skeleton, result.mesh, result.bones,
+             [&](Vec2 t) { return textureToDrawing(placement, t); }, request.slotBones))
+        result.notes.push_back(line);
     result.masks =
         paintBoneMasks(result.mesh, result.bones, figureTextureWidth, figureTextureHeight);
     std::string problem;
-    if (!checkBones(result.mesh, result.masks, problem)) {
+    if (!checkBones(result.mesh, result.masks, problem, result.bones.region, result.bones.part)) {
         error = "the bones don't hold together: " + problem;
         return false;
     }

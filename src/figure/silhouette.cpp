@@ -163,7 +163,15 @@ int fillSmallHoles(Grid<uint8_t>& silhouette, double across, int& filled) {
     int kept = 0;
     for (int i = 1; i < count; ++i) {
         if (!enclosed[size_t(i)]) continue;
-        if (2.0 * double(deepest[size_t(i)]) < across) {
+        // A slit a few pixels wide between two legs that meet at the feet is long and narrow:
+        // it stays open when it is wider than a pixel, as the drawing meant it. (A wider hole
+        // is kept or filled by the disc rule.)
+        const double area = stats.at<int32_t>(i, cv::CC_STAT_AREA);
+        const double along = std::max(stats.at<int32_t>(i, cv::CC_STAT_WIDTH),
+                                      stats.at<int32_t>(i, cv::CC_STAT_HEIGHT));
+        const bool slit =
+            along >= 4.0 * (area / along) && area / along >= 1.5 && deepest[size_t(i)] <= 2.0f;
+        if (2.0 * double(deepest[size_t(i)]) < across && !(slit && across < fillEveryHole)) {
             fill[size_t(i)] = true;
             ++filled;
         } else {

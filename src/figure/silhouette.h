@@ -45,6 +45,10 @@ struct Islands {
 bool keepLargeIslands(Grid<uint8_t>& silhouette, double share, int most, Islands& islands,
                       std::string& error);
 
-// Fills the enclosed holes that have no disc of diameter `across` in them (a huge `across` fills
-// them all), and says how many were filled. Returns how many holes stay.
+// `across` at this or more fills every enclosed hole.
+constexpr double fillEveryHole = 1e9;
+
+// Fills the enclosed holes that have no disc of diameter `across` in them, except slits (long,
+// and from one to a few pixels wide), and says how many were filled. Returns how many holes
+// stay.
 int fillSmallHoles(Grid<uint8_t>& silhouette, double across, int& filled);

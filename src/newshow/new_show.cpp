@@ -106,6 +106,7 @@ bool planFigures(const NewShowOptions& options, Plan& plan, std::string& error) 
         FigureRequest request;
         request.picture = options.figures[slot];
         request.bones = int(sceneSlots[slot].boneCount);
+        request.slotBones = request.bones;
         plan.figures[slot] = std::make_unique<FigureResult>();
         if (!makeFigure(request, *plan.figures[slot], error)) {
             error = "the figure of " + std::string(sceneSlots[slot].directory) + " from " +

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "figure/bone_masks.h"
+#include "figure/bone_regions.h"
 #include "figure/distance_field.h"
 #include "figure/mesher.h"
+#include "figure/skeleton.h"
 
 float partWeight(double distance, double reach) {
     return 1.0f - smoothstep(-6.0f, float(reach), float(distance));
@@ -15,7 +18,6 @@ FigureDesign scaledDesign(const FigureDesign& original) {
     const double k = original.scale;
     design.scale = 1.0;
     design.silhouette = [f = original.silhouette, k](Vec2 p) { return f(p * (1.0 / k)) * k; };
-    design.boneWeight = [f = original.boneWeight, k](int b, Vec2 p) { return f(b, p * (1.0 / k)); };
     design.paint = [f = original.paint, k](Vec2 p, double s) { return f(p * (1.0 / k), s / k); };
     for (FigureHandle& h : design.handles) h.design = h.design * k;
     return design;
@@ -27,7 +29,6 @@ BuiltFigure buildFigure(const FigureDesign& original) {
     const int h = figureTextureHeight;
     BuiltFigure built;
     built.texture = makePicture(w, h, design.edgeColour);
-    for (int b = 0; b < design.boneCount; ++b) built.masks.push_back(makeGreyPicture(w, h));
 
     // Blocks far from the figure are skipped whole: the distances are close to true ones.
     constexpr int block = 16;
@@ -40,12 +41,6 @@ BuiltFigure buildFigure(const FigureDesign& original) {
                 for (int x = bx; x < std::min(w, bx + block); ++x) {
                     const Vec2 p = textureToDesign({x + 0.5, y + 0.5});
                     const double s = design.silhouette(p);
-                    if (s > reach) continue;
-                    for (int b = 0; b < design.boneCount; ++b) {
-                        const float weight = clamp01(design.boneWeight(b, p));
-                        built.masks[size_t(b)].pixels[size_t(y) * size_t(w) + size_t(x)] =
-                            static_cast<unsigned char>(std::lround(weight * 255.0f));
-                    }
                     if (s < 3.0) at(built.texture, x, y) = design.paint(p, s);
                 }
             }
@@ -58,6 +53,22 @@ BuiltFigure buildFigure(const FigureDesign& original) {
         fieldOfFormula([&design](Vec2 t) { return design.silhouette(textureToDesign(t)); }, w, h,
                        2.0 * design.meshSpacing);
     built.mesh = meshFigure(field, {}, settings);
+
+    // The bones as kelvaro-figure lays them out on a drawing: along the figure's skeleton.
+    const int step = std::clamp(int(std::lround(design.meshSpacing / 4.0)), 1, 4);
+    const Skeleton skeleton = skeletonOf(field, step);
+    BoneWeights weights;
+    RigLayout layout;
+    std::string error;
+    const std::vector<char> ground(built.mesh.vertices.size(), 0);
+    if (!findBoneRegions(built.mesh, skeleton, ground, design.boneCount, 2.5 * design.meshSpacing,
+                         weights, layout, error))
+        return built;  // no masks: the show's checks say so
+    for (const Grid<uint8_t>& mask : paintBoneMasks(built.mesh, weights, w, h)) {
+        GreyPicture grey = makeGreyPicture(w, h);
+        std::copy(mask.cells.begin(), mask.cells.end(), grey.pixels.begin());
+        built.masks.push_back(grey);
+    }
     return built;
 }
 

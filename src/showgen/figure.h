@@ -36,10 +36,9 @@ struct FigureDesign {
     int boneCount = 0;
     double meshSpacing = 12.0;
     double scale = 1.0;  // the functions below are drawn this much larger in the texture
-    std::function<double(Vec2)> silhouette;      // signed distance, design frame
-    std::function<float(int, Vec2)> boneWeight;  // 0..1 per bone, design frame
-    std::function<Colour(Vec2, double)> paint;   // colour at a point, given the silhouette
-    Colour edgeColour{0.1f, 0.05f, 0.1f};        // what lies just outside the outline
+    std::function<double(Vec2)> silhouette;     // signed distance, design frame
+    std::function<Colour(Vec2, double)> paint;  // colour at a point, given the silhouette
+    Colour edgeColour{0.1f, 0.05f, 0.1f};       // what lies just outside the outline
     std::vector<FigureHandle> handles;
 };
 

@@ -1,5 +1,5 @@
-// Doranek: a dancer in a wide ball gown, one arm raised and one held out. Bones: bodice, head,
-// upper and lower arm on each side, and the two halves of the skirt, which swing apart.
+// Doranek: a dancer in a wide ball gown, one arm raised and one held out, whose skirt swings
+// apart; its bones are laid out on its skeleton as on a drawing.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -17,7 +17,6 @@ struct Dancer {
     std::array<Vec2, 2> hands;
     std::array<std::vector<Vec2>, 2> skirt;  // left and right halves
     std::vector<Vec2> wholeSkirt;
-    std::array<Limb, 2> feet;
 };
 
 std::shared_ptr<const Dancer> makeDancer() {
@@ -30,16 +29,14 @@ std::shared_ptr<const Dancer> makeDancer() {
     d->arms[2] = smoothLimb({{52, -338}, {150, -332}, {236, -318}}, 30.0, 19.0, 4);
     d->arms[3] = smoothLimb({{236, -318}, {320, -290}, {396, -300}}, 18.0, 14.0, 4);
     d->hands = {Vec2{-196, -570}, Vec2{412, -306}};
-    d->skirt[0] = {{0, -245},  {-46, -245}, {-160, -120}, {-300, 10},
-                   {-410, 90}, {-250, 112}, {-100, 106},  {0, 114}};
-    d->skirt[1] = {{0, -245}, {46, -245}, {160, -120}, {300, 10},
-                   {410, 90}, {250, 112}, {100, 106},  {0, 114}};
+    d->skirt[0] = {{0, -245},   {-46, -245}, {-160, -120}, {-330, 38},
+                   {-440, 118}, {-250, 140}, {-100, 134},  {0, 142}};
+    d->skirt[1] = {{0, -245},  {46, -245}, {160, -120}, {330, 38},
+                   {440, 118}, {250, 140}, {100, 134},  {0, 142}};
     // Both halves in one outline, left half down, right half back up.
     for (size_t i = 1; i + 1 < d->skirt[0].size(); ++i) d->wholeSkirt.push_back(d->skirt[0][i]);
-    d->wholeSkirt.push_back({0, 114});
+    d->wholeSkirt.push_back({0, 142});
     for (size_t i = d->skirt[1].size() - 2; i >= 1; --i) d->wholeSkirt.push_back(d->skirt[1][i]);
-    d->feet[0] = smoothLimb({{-70, 104}, {-80, 136}, {-112, 142}}, 21.0, 15.0, 3);
-    d->feet[1] = smoothLimb({{70, 104}, {80, 136}, {112, 142}}, 21.0, 15.0, 3);
     return d;
 }
 
@@ -51,18 +48,16 @@ double headDistance(const Dancer& d, Vec2 p) {
 
 // The hem is scalloped: ruffles along the bottom edge.
 double ruffled(double distance, Vec2 p) {
-    return distance + 6.0 * std::sin(p.x * 0.09) * smoothstep(20.0f, 60.0f, float(p.y));
+    return distance + 6.0 * std::sin(p.x * 0.09) * smoothstep(48.0f, 88.0f, float(p.y));
 }
 
+// The gown reaches the floor: feet peeping from under it would take bones that the arms need.
 double skirtDistance(const Dancer& d, int side, Vec2 p) {
-    const double hem = ruffled(polygonDistance(p, d.skirt[size_t(side)]), p);
-    return smoothUnion(hem, limbDistance(p, d.feet[size_t(side)]), 8.0);
+    return ruffled(polygonDistance(p, d.skirt[size_t(side)]), p);
 }
 
 double wholeSkirtDistance(const Dancer& d, Vec2 p) {
-    double s = ruffled(polygonDistance(p, d.wholeSkirt), p);
-    for (const Limb& foot : d.feet) s = smoothUnion(s, limbDistance(p, foot), 8.0);
-    return s;
+    return ruffled(polygonDistance(p, d.wholeSkirt), p);
 }
 
 double armDistance(const Dancer& d, int arm, Vec2 p) {
@@ -135,15 +130,12 @@ Colour paint(const Dancer& d, Vec2 p, double s) {
             const double sash = std::fabs(p.y + 240.0) - 10.0;
             c = mix(c, hexColour(0xffd24a), coverage(sash));
         }
-        if (p.y > 66.0 && best < -2.0) {
-            const double lace = std::fabs(p.y - 86.0 - 6.0 * std::sin(p.x * 0.09)) - 4.0;
+        if (p.y > 94.0 && best < -2.0) {
+            const double lace = std::fabs(p.y - 114.0 - 6.0 * std::sin(p.x * 0.09)) - 4.0;
             c = mix(c, hexColour(0xfff0f0), 0.8f * coverage(lace));
         }
     } else {
         c = mix(skinShade, skin, 0.35f + 0.65f * depth);
-    }
-    if (part >= 6 && p.y > 110.0) {
-        c = mix(hexColour(0x1c1c2a), hexColour(0x5a5a78), depth);  // shoes
     }
     if (part == 1) {
         // Hair: the bun and a cap over the top of the head; a calm face below.
@@ -177,15 +169,11 @@ FigureDesign dancerDesign() {
     design.meshSpacing = 11.0;
     design.scale = 1.0;
     design.silhouette = [d](Vec2 p) { return silhouette(*d, p); };
-    design.boneWeight = [d](int bone, Vec2 p) {
-        // Joints overlap: the bodice reaches into the neck, shoulders and waist.
-        return partWeight(boneDistance(*d, bone, p), bone == 0 ? 40.0 : 26.0);
-    };
     design.paint = [d](Vec2 p, double s) { return paint(*d, p, s); };
     design.edgeColour = hexColour(0x2a0f1e);
     design.handles = {{"leftHand", d->hands[0]},   {"rightHand", d->hands[1]},
                       {"leftElbow", {-206, -440}}, {"rightElbow", {236, -318}},
-                      {"head", {0.0, -470.0}},     {"leftHem", {-370, 80}},
-                      {"rightHem", {370, 80}},     {"waist", {0.0, -240.0}}};
+                      {"head", {0.0, -470.0}},     {"leftHem", {-400, 108}},
+                      {"rightHem", {400, 108}},    {"waist", {0.0, -240.0}}};
     return design;
 }

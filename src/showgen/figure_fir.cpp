@@ -1,5 +1,5 @@
-// Vastel: a decorated fir tree. Bone 0 is the trunk with the crown and the star; bones 1 to 6
-// are the three tiers of branches on either side, which droop and swing on their own.
+// Vastel: a decorated fir tree whose three tiers of branches on either side droop and swing on
+// their own; its bones are laid out on its skeleton as on a drawing.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -66,13 +66,6 @@ double silhouette(const Fir& f, Vec2 p) {
     return d;
 }
 
-float boneWeight(const Fir& f, int bone, Vec2 p) {
-    if (bone == 0)
-        return std::max(partWeight(trunkDistance(f, p), 30.0),
-                        partWeight(starDistance(f, p), 30.0));
-    return partWeight(limbDistance(p, f.branches[size_t(bone - 1)]), 30.0);
-}
-
 Colour paint(const Fir& f, Vec2 p, double s) {
     const Colour outline = hexColour(0x0f2a1c);
     const Colour deep = hexColour(0x1f6b3a);
@@ -133,7 +126,6 @@ FigureDesign plantDesign() {
     design.boneCount = int(sceneSlots[2].boneCount);
     design.meshSpacing = 13.0;
     design.silhouette = [f](Vec2 p) { return silhouette(*f, p); };
-    design.boneWeight = [f](int bone, Vec2 p) { return boneWeight(*f, bone, p); };
     design.paint = [f](Vec2 p, double s) { return paint(*f, p, s); };
     design.edgeColour = hexColour(0x0f2a1c);
     const char* names[6] = {"lowLeft", "lowRight", "midLeft", "midRight", "topLeft", "topRight"};

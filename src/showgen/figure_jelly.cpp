@@ -96,7 +96,6 @@ FigureDesign jellyDesign() {
     design.boneCount = int(sceneSlots[4].boneCount);
     design.meshSpacing = 12.0;
     design.silhouette = [j](Vec2 p) { return silhouette(*j, p); };
-    design.boneWeight = [j](int, Vec2 p) { return partWeight(silhouette(*j, p), 24.0); };
     design.paint = [j](Vec2 p, double s) { return paint(*j, p, s); };
     design.edgeColour = hexColour(0x2a1048);
     design.handles = {{"top", {0.0, -330.0}},

@@ -1,5 +1,5 @@
-// Kiv: a round octopus with eight curling arms. Each bone is one arm together with the strip
-// of the head above its root, so that the head is shared by all arms and stays firm.
+// Kiv: a round octopus with eight curling arms. Its bones are laid out on its skeleton as on a
+// drawing: the head is the trunk, and the arms take the other bones.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -12,7 +12,6 @@ namespace {
 
 struct Octopus {
     std::array<Limb, 8> arms;
-    std::array<double, 8> stripeCentre;
     Vec2 headCentre{0.0, -262.0};
 };
 
@@ -32,7 +31,6 @@ std::shared_ptr<const Octopus> makeOctopus() {
         o->arms[size_t(4 + k)] = smoothLimb(rightArms[size_t(k)], 40.0, tip, 6);
         o->arms[size_t(3 - k)] = smoothLimb(left, 40.0, tip, 6);
     }
-    for (int i = 0; i < 8; ++i) o->stripeCentre[size_t(i)] = -175.0 + 50.0 * i;
     return o;
 }
 
@@ -46,16 +44,6 @@ double silhouette(const Octopus& o, Vec2 p) {
     double d = headDistance(o, p);
     for (const Limb& arm : o.arms) d = smoothUnion(d, limbDistance(p, arm), 18.0);
     return d;
-}
-
-float boneWeight(const Octopus& o, int bone, Vec2 p) {
-    const float arm = partWeight(limbDistance(p, o.arms[size_t(bone)]), 26.0);
-    const float head = partWeight(headDistance(o, p), 26.0);
-    double stripe = 1.0 - std::fabs(p.x - o.stripeCentre[size_t(bone)]) / 110.0;
-    if (bone == 0 && p.x < o.stripeCentre[0]) stripe = 1.0;
-    if (bone == 7 && p.x > o.stripeCentre[7]) stripe = 1.0;
-    const float share = float(std::clamp(stripe, 0.0, 1.0));
-    return std::max(arm, head * share);
 }
 
 Colour paint(const Octopus& o, Vec2 p, double s) {
@@ -127,7 +115,6 @@ FigureDesign octopusDesign() {
     design.boneCount = int(sceneSlots[1].boneCount);
     design.meshSpacing = 13.0;
     design.silhouette = [o](Vec2 p) { return silhouette(*o, p); };
-    design.boneWeight = [o](int bone, Vec2 p) { return boneWeight(*o, bone, p); };
     design.paint = [o](Vec2 p, double s) { return paint(*o, p, s); };
     design.edgeColour = hexColour(0x3a1030);
     for (int i = 0; i < 8; ++i) {

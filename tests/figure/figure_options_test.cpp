@@ -16,7 +16,11 @@ TEST(FigureOptions, BonesComeFromTheSlotTableAndBadValuesAreNamed) {
         {{"drawing.png", "show/kiv/"}, true, 8, ""},
         {{"drawing.png", "vastel"}, true, 7, ""},
         {{"drawing.png", "pilou"}, true, 1, ""},
-        {{"--bones", "3", "drawing.png", "pilou"}, true, 3, ""},
+        {{"--bones", "3", "drawing.png", "kiv"}, true, 3, ""},
+        {{"--bones", "3", "drawing.png", "mine"}, true, 3, ""},
+        // The show reads only the slot's masks: more would never move.
+        {{"--bones", "3", "drawing.png", "pilou"}, false, 0, "reads only its 1 bone mask"},
+        {{"--bones", "10", "drawing.png", "show/kiv/"}, false, 0, "--bones 8 or fewer"},
         {{"drawing.png", "mine"}, false, 0, "--bones"},
         {{"drawing.png", "logo"}, false, 0, "--bones"},
         {{"--bones", "0", "drawing.png", "kiv"}, false, 0, "--bones wants"},

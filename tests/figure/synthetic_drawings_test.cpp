@@ -88,6 +88,18 @@ TEST(SyntheticDrawings, EachGivesACoveringEvenMeshWithSoundBones) {
                       unionOf({stickShape(60, 30, 140, 30, 20), stickShape(77, 30, 77, 280, 15),
                                stickShape(123, 30, 123, 280, 15)})),
          3, 0, 1},
+        // A slit two drawing pixels wide between the legs stays open all the way up.
+        {"legs two pixels apart",
+         paintDrawing(200, 300,
+                      unionOf({stickShape(60, 30, 140, 30, 20), stickShape(84, 30, 84, 280, 15),
+                               stickShape(116, 30, 116, 280, 15)})),
+         3, 0, 1},
+        {"legs two pixels apart, joined at the feet",
+         paintDrawing(
+             200, 300,
+             unionOf({stickShape(60, 30, 140, 30, 20), stickShape(84, 30, 84, 280, 15),
+                      stickShape(116, 30, 116, 280, 15), stickShape(70, 280, 130, 280, 12)})),
+         3, 1, 1},
         {"corners' colour, no alpha",
          paintDrawing(400, 400, discShape(200, 220, 150), true, 0x20c040), 8, 0, 1},
         {"key colour, no alpha",

@@ -1,0 +1,93 @@
+#include "figure/ground.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::vector<std::pair<int, int>> runsOf(const Grid<uint8_t>& g, int y) {
+    std::vector<std::pair<int, int>> runs;
+    for (int x = 0; x < g.width;) {
+        if (cell(g, x, y) == 0) {
+            ++x;
+            continue;
+        }
+        const int from = x;
+        while (x < g.width && cell(g, x, y) != 0) ++x;
+        runs.push_back({from, x});
+    }
+    return runs;
+}
+
+}  // namespace
+
+Ground findGround(const Grid<uint8_t>& silhouette) {
+    Ground ground;
+    int top = silhouette.height, bottom = 0, left = silhouette.width, right = 0;
+    for (int y = 0; y < silhouette.height; ++y)
+        for (int x = 0; x < silhouette.width; ++x)
+            if (cell(silhouette, x, y) != 0) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y + 1);
+                left = std::min(left, x);
+                right = std::max(right, x + 1);
+            }
+    if (bottom - top < 10) return ground;
+    const int height = bottom - top, width = right - left;
+    const auto longestRun = [&](int y) {
+        std::pair<int, int> best{0, 0};
+        for (const auto& r : runsOf(silhouette, y))
+            if (r.second - r.first > best.second - best.first) best = r;
+        return best;
+    };
+    const int wide = (3 * width + 9) / 10;
+    // From the bottom up to the first row with a wide run: toes may stick out below a floor.
+    int last = bottom - 1;
+    while (last >= bottom - height / 10 && last >= top) {
+        const auto r = longestRun(last);
+        if (r.second - r.first >= wide) break;
+        --last;
+    }
+    if (last < bottom - height / 10 || last < top) return ground;
+    int first = last, widest = 0;
+    while (first >= top) {
+        const auto r = longestRun(first);
+        if (r.second - r.first < wide) break;
+        if (r.second - r.first > widest) {
+            widest = r.second - r.first;
+            ground.left = r.first;
+            ground.right = r.second;
+        }
+        --first;
+        if (last - first > height / 5) return ground;  // too thick to be a floor
+    }
+    ++first;
+    if (first <= top) return ground;
+    const auto above = runsOf(silhouette, first - 1);
+    const int thickness = last + 1 - first;
+    if (above.size() < 2 || widest < 3 * thickness) return ground;
+    const int span = above.back().second - above.front().first;
+    if (widest * 10 < 11 * span) return ground;
+    ground.found = true;
+    ground.top = first;
+    ground.bottom = last + 1;
+    ground.limbs = int(above.size());
+    ground.feet = above;
+    ground.wide = wide;
+    return ground;
+}
+
+bool onGround(const Grid<uint8_t>& silhouette, const Ground& ground, int x, int y) {
+    if (!ground.found || y < ground.top || y >= ground.bottom || !insideGrid(silhouette, x, y) ||
+        cell(silhouette, x, y) == 0)
+        return false;
+    int from = x, to = x;
+    while (from > 0 && cell(silhouette, from - 1, y) != 0) --from;
+    while (to + 1 < silhouette.width && cell(silhouette, to + 1, y) != 0) ++to;
+    if (to + 1 - from < ground.wide) return false;
+    const int around = (ground.bottom - ground.top) / 2;
+    for (const auto& [l, r] : ground.feet)
+        if (x >= l - around && x < r + around) return false;
+    return true;
+}

@@ -15,9 +15,9 @@
 
 // The texture's size is the figure layer's (figureTextureWidth x figureTextureHeight).
 
-// The design origin sits in the middle column, a little below the middle row: figures reach
-// higher above their centre than below it.
-constexpr double designOriginRow = 620.0;
+// The design origin sits in the middle column, 160 rows above the stage's standing line, where
+// the designs put their feet: figures reach higher above their centre than below it.
+constexpr double designOriginRow = standingRow - 160.0;
 
 inline Vec2 designToTexture(Vec2 d) {
     return {figureTextureWidth / 2.0 - d.x, designOriginRow + d.y};

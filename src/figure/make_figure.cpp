@@ -94,13 +94,7 @@ bool fitsStartView(const Placement& placement, const std::vector<Vec2>& outline,
 
 // Holes in the mesh: outline loops beyond one per separate piece.
 int meshHoles(const FigureMesh& mesh) {
-    std::set<std::pair<int, int>> once;
-    for (const auto& f : mesh.faces)
-        for (int k = 0; k < 3; ++k) {
-            const int a = f[size_t(k)], b = f[size_t((k + 1) % 3)];
-            const std::pair<int, int> e{std::min(a, b), std::max(a, b)};
-            if (!once.erase(e)) once.insert(e);
-        }
+    const std::set<std::pair<int, int>> once = outlineEdges(mesh);
     // Outline edges and face edges joined into groups: each piece's outer loop and each hole's.
     std::vector<int> group(mesh.vertices.size());
     for (size_t i = 0; i < group.size(); ++i) group[i] = int(i);

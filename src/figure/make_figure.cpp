@@ -158,15 +158,7 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
                                std::to_string(islands.dropped.size() - named) + " more islands, " +
                                std::to_string(rest) + " pixels in all");
     }
-    int left = figure.width, top = figure.height, right = 0, bottom = 0;
-    for (int y = 0; y < figure.height; ++y)
-        for (int x = 0; x < figure.width; ++x)
-            if (cell(figure, x, y) != 0) {
-                left = std::min(left, x);
-                right = std::max(right, x + 1);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y + 1);
-            }
+    const auto [left, top, right, bottom] = boxOf(figure);
     if (right - left < 3 || bottom - top < 3) {
         error = "the figure in " + request.picture + " is only " + std::to_string(right - left) +
                 " x " + std::to_string(bottom - top) + " pixels: too small to mesh";

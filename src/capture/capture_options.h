@@ -4,10 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "scene/show_facts.h"
+
 struct CaptureOptions {
     int framesPerSecond = 60;
-    int width = 1280;
-    int height = 720;
+    int width = windowWidth;  // the show's own window by default
+    int height = windowHeight;
     int supersample = 1;              // drawn this many times larger each way, then filtered down
     double fromSeconds = 0.0;         // show time of the first captured frame
     double toSeconds = -1.0;          // end of the span; negative: the end of the show

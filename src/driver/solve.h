@@ -4,9 +4,9 @@
 #include "driver/solve_workers.h"
 #include "render/matrix_store.h"
 #include "scene/records.h"
+#include "scene/show_facts.h"
 
 constexpr int SOLVE_SWEEPS = 16;
-constexpr double SOLVE_BOTTOM_MARGIN = 50.0;
 constexpr double RECENTRE_GAIN = 0.1;
 
 // Below this many vertices a frame's work is too small to share between threads.

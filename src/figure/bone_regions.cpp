@@ -58,15 +58,8 @@ std::vector<double> distancesFrom(const MeshGraph& graph, const std::vector<int>
 
 // Vertices on the mesh's outline: those of an edge that only one face has.
 std::vector<int> outlineVertices(const FigureMesh& mesh) {
-    std::set<std::pair<int, int>> once;
-    for (const auto& f : mesh.faces)
-        for (int k = 0; k < 3; ++k) {
-            const int a = f[size_t(k)], b = f[size_t((k + 1) % 3)];
-            const std::pair<int, int> e{std::min(a, b), std::max(a, b)};
-            if (!once.erase(e)) once.insert(e);
-        }
     std::vector<char> on(mesh.vertices.size(), 0);
-    for (const auto& [a, b] : once) on[size_t(a)] = on[size_t(b)] = 1;
+    for (const auto& [a, b] : outlineEdges(mesh)) on[size_t(a)] = on[size_t(b)] = 1;
     std::vector<int> list;
     for (size_t i = 0; i < on.size(); ++i)
         if (on[i] != 0) list.push_back(int(i));

@@ -116,3 +116,14 @@ void sortVerticesInReadingOrder(FigureMesh& mesh) {
     for (auto& f : mesh.faces)
         for (int& v : f) v = rename[size_t(v)];
 }
+
+std::set<std::pair<int, int>> outlineEdges(const FigureMesh& mesh) {
+    std::set<std::pair<int, int>> once;
+    for (const auto& f : mesh.faces)
+        for (int k = 0; k < 3; ++k) {
+            const int a = f[size_t(k)], b = f[size_t((k + 1) % 3)];
+            const std::pair<int, int> e{std::min(a, b), std::max(a, b)};
+            if (!once.erase(e)) once.insert(e);
+        }
+    return once;
+}

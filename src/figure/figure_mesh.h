@@ -4,7 +4,9 @@
 
 #include <array>
 #include <functional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "figure/vec2.h"
@@ -32,6 +34,9 @@ std::string objText(const FigureMesh& mesh);
 
 // A vertex position as the show reads it back from objText.
 float storedCoordinate(double value);
+
+// The edges that only one face has: the mesh's outline, each as (smaller, larger) vertex.
+std::set<std::pair<int, int>> outlineEdges(const FigureMesh& mesh);
 
 // The smallest angle of a face, in degrees.
 double smallestAngle(const FigureMesh& mesh, const std::array<int, 3>& face);

@@ -24,15 +24,7 @@ std::vector<std::pair<int, int>> runsOf(const Grid<uint8_t>& g, int y) {
 
 Ground findGround(const Grid<uint8_t>& silhouette) {
     Ground ground;
-    int top = silhouette.height, bottom = 0, left = silhouette.width, right = 0;
-    for (int y = 0; y < silhouette.height; ++y)
-        for (int x = 0; x < silhouette.width; ++x)
-            if (cell(silhouette, x, y) != 0) {
-                top = std::min(top, y);
-                bottom = std::max(bottom, y + 1);
-                left = std::min(left, x);
-                right = std::max(right, x + 1);
-            }
+    const auto [left, top, right, bottom] = boxOf(silhouette);
     if (bottom - top < 10) return ground;
     const int height = bottom - top, width = right - left;
     const auto longestRun = [&](int y) {

@@ -94,13 +94,7 @@ bool fitsStartView(const Placement& placement, const std::vector<Vec2>& outline,
 
 // Holes in the mesh: outline loops beyond one per separate piece.
 int meshHoles(const FigureMesh& mesh) {
-    std::set<std::pair<int, int>> once;
-    for (const auto& f : mesh.faces)
-        for (int k = 0; k < 3; ++k) {
-            const int a = f[size_t(k)], b = f[size_t((k + 1) % 3)];
-            const std::pair<int, int> e{std::min(a, b), std::max(a, b)};
-            if (!once.erase(e)) once.insert(e);
-        }
+    const std::set<std::pair<int, int>> once = outlineEdges(mesh);
     // Outline edges and face edges joined into groups: each piece's outer loop and each hole's.
     std::vector<int> group(mesh.vertices.size());
     for (size_t i = 0; i < group.size(); ++i) group[i] = int(i);
@@ -164,15 +158,7 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
                                std::to_string(islands.dropped.size() - named) + " more islands, " +
                                std::to_string(rest) + " pixels in all");
     }
-    int left = figure.width, top = figure.height, right = 0, bottom = 0;
-    for (int y = 0; y < figure.height; ++y)
-        for (int x = 0; x < figure.width; ++x)
-            if (cell(figure, x, y) != 0) {
-                left = std::min(left, x);
-                right = std::max(right, x + 1);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y + 1);
-            }
+    const auto [left, top, right, bottom] = boxOf(figure);
     if (right - left < 3 || bottom - top < 3) {
         error = "the figure in " + request.picture + " is only " + std::to_string(right - left) +
                 " x " + std::to_string(bottom - top) + " pixels: too small to mesh";

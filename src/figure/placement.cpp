@@ -41,15 +41,7 @@ PlacedDrawing placeDrawing(const Drawing& drawing, const Grid<uint8_t>& figure,
     const int w = frame.width, h = frame.height;
     // Colours weighted by cover, so that the background's colour never mixes into the edge;
     // only the figure's box (and a pixel around it) is looked at.
-    int left = drawing.width, top = drawing.height, right = 0, bottom = 0;
-    for (int y = 0; y < drawing.height; ++y)
-        for (int x = 0; x < drawing.width; ++x)
-            if (cell(figure, x, y) != 0) {
-                left = std::min(left, x);
-                right = std::max(right, x + 1);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y + 1);
-            }
+    auto [left, top, right, bottom] = boxOf(figure);
     left = std::max(0, left - 2);
     top = std::max(0, top - 2);
     right = std::min(drawing.width, std::max(right + 2, left + 1));

@@ -1,6 +1,6 @@
-// Where a figure stands in its texture: the frame the show's mesh slots share, the height and
-// standing line of the demo figures, and the mirroring that the start camera needs (it shows
-// the texture's x axis right to left, so the texture holds the figure mirrored).
+// Where a figure stands in its texture: the frame the show's mesh slots share, the stage every
+// figure stands on, and the mirroring that the start camera needs (it shows the texture's x axis
+// right to left, so the texture holds the figure mirrored).
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,10 @@
 
 constexpr int figureTextureWidth = 2048;
 constexpr int figureTextureHeight = 1024;
-// The demo figures are 510 to 750 pixels tall and stand with their feet near row 780; the
-// widest, 1,220 pixels, still fits the start view.
+// The stage: a figure stands on `standingRow` in `middleColumn`, at most `figureHeight` rows tall
+// and `widestFigure` wide. The demo generator designs its figures on the same line; kelvaro-figure
+// scales a drawing to the box, then shrinks it until the start camera shows its outline clear of
+// the solve area's edges.
 constexpr double figureHeight = 700.0;
 constexpr double widestFigure = 1200.0;
 constexpr double standingRow = 780.0;

@@ -263,22 +263,26 @@ Skeleton skeletonOf(const DistanceField& field, int step) {
             if (kept[size_t(u)] >= 0) adjacent[size_t(kept[i])].push_back(kept[size_t(u)]);
     }
     std::vector<SkeletonPoint>& p = skeleton.points;
-    std::vector<uint8_t> seen(p.size(), 0);
+    std::vector<uint8_t> seen(p.size(), 0), placed(p.size(), 0);
     std::vector<double> below(p.size(), 0.0);
-    std::vector<uint8_t> placed(p.size(), 0);
-    for (size_t start = 0; start < p.size(); ++start) {
-        if (seen[start] != 0) continue;
-        // Order the tree from an arbitrary point, then weigh each point's side.
-        std::vector<int> order{int(start)};
-        seen[start] = 1;
-        p[start].parent = -1;
+    // Hangs the tree of `from` from it, in the order it reaches the points.
+    const auto hang = [&](int from, std::vector<uint8_t>& reached) {
+        std::vector<int> order{from};
+        reached[size_t(from)] = 1;
+        p[size_t(from)].parent = -1;
         for (size_t k = 0; k < order.size(); ++k)
             for (int u : adjacent[size_t(order[k])])
-                if (seen[size_t(u)] == 0) {
-                    seen[size_t(u)] = 1;
+                if (reached[size_t(u)] == 0) {
+                    reached[size_t(u)] = 1;
                     p[size_t(u)].parent = order[k];
                     order.push_back(u);
                 }
+        return order;
+    };
+    for (size_t start = 0; start < p.size(); ++start) {
+        if (seen[start] != 0) continue;
+        // Order the tree from an arbitrary point, then weigh each point's side.
+        const std::vector<int> order = hang(int(start), seen);
         for (size_t k = order.size(); k-- > 0;) {
             const int v = order[k];
             below[size_t(v)] += p[size_t(v)].radius;
@@ -296,17 +300,7 @@ Skeleton skeletonOf(const DistanceField& field, int step) {
                 root = v;
             }
         }
-        // Hang the tree again from its root.
-        std::vector<int> again{root};
-        p[size_t(root)].parent = -1;
-        placed[size_t(root)] = 1;
-        for (size_t k = 0; k < again.size(); ++k)
-            for (int u : adjacent[size_t(again[k])])
-                if (placed[size_t(u)] == 0) {
-                    placed[size_t(u)] = 1;
-                    p[size_t(u)].parent = again[k];
-                    again.push_back(u);
-                }
+        hang(root, placed);
         skeleton.roots.push_back(root);
     }
     return skeleton;

@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "figure/drawing.h"
+#include "scene/show_facts.h"
 
 namespace {
 
-constexpr int backgroundWidth = 1280, backgroundHeight = 720;
+// A background fills the window.
+constexpr int backgroundWidth = windowWidth, backgroundHeight = windowHeight;
 
 bool exists(const std::string& path) {
     struct stat info;

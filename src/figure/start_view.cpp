@@ -11,7 +11,6 @@ constexpr double pi = 3.14159265358979323846;
 // Start values of the show's camera.
 constexpr float fov = startFov, dx = startDx, dy = startDy, dz = startDz, eye = eyeOffset;
 constexpr float ra = startRa, rb = startRb;
-constexpr double bottomMargin = 50.0;
 
 // Column-major 4 x 4 matrices, as GL keeps them: element (row, column) at [column * 4 + row].
 struct Matrix {
@@ -118,8 +117,8 @@ StartView startView(double cx, double cy, double cz) {
     model = multiply(model, rotation(ra, 0, 0, 1));
     model = multiply(model, rotation(rb, 1, 0, 0));
     model = multiply(model, translation(-fx, -fy, -fz));
-    const Matrix proj =
-        perspective(fov, double(float(windowWidth) / float(windowHeight)), 0.01, 8000.0);
+    const Matrix proj = perspective(fov, double(float(windowWidth) / float(windowHeight)),
+                                    cameraNearPlane, cameraFarPlane);
     StartView view{};
     for (int i = 0; i < 16; ++i) {
         view.modelView[i] = model.m[i];
@@ -152,6 +151,6 @@ WindowPoint projectPoint(const StartView& view, double x, double y, double z) {
 bool insideSolveArea(const WindowPoint& p, double margin) {
     const double sx = p.x / p.depth;
     const double sy = p.y / p.depth;
-    return sx > margin && sy > bottomMargin + margin && sx < windowWidth - margin &&
+    return sx > margin && sy > SOLVE_BOTTOM_MARGIN + margin && sx < windowWidth - margin &&
            sy < windowHeight - margin;
 }

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include "scene/show_facts.h"
+
 void setupCamera(const Mesh& mesh, float fov, float dx, float dy, float dz, float ox, float oy,
                  float oz, float ra, float rb, int32_t windowWidth, int32_t windowHeight) {
     // The aspect follows the configured window, not the client size: a resized window shows the
@@ -10,7 +12,7 @@ void setupCamera(const Mesh& mesh, float fov, float dx, float dy, float dz, floa
     const float aspect = float(windowWidth) / float(windowHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(double(fov), double(aspect), 0.01, 8000.0);
+    gluPerspective(double(fov), double(aspect), cameraNearPlane, cameraFarPlane);
 
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();

@@ -28,6 +28,15 @@ constexpr SceneSlotConfig sceneSlots[sceneSlotCount] = {
     {"doranek", 8, false}, {"pilou", 1, false}, {"logo", 0, false},
 };
 
+// The camera's near and far planes, for the show and for whatever works out where the show's
+// camera puts a point.
+constexpr double cameraNearPlane = 0.01;
+constexpr double cameraFarPlane = 8000.0;
+
+// Vertices stop this many window pixels above the bottom edge: the solve's window test, and the
+// figure tool's check that a figure stays clear of it.
+constexpr double SOLVE_BOTTOM_MARGIN = 50.0;
+
 // Camera start values.
 constexpr float startFov = 15.0f;
 constexpr float startDx = 2163.0f;

@@ -2,10 +2,12 @@
 // the figures to dance in front of, and the closing picture.
 #pragma once
 
+#include "scene/show_facts.h"
 #include "showgen/raster.h"
 
-constexpr int backgroundWidth = 1280;
-constexpr int backgroundHeight = 720;
+// A background fills the window.
+constexpr int backgroundWidth = windowWidth;
+constexpr int backgroundHeight = windowHeight;
 
 Picture titleBackground();       // quimet
 Picture underwaterBackground();  // kiv

@@ -5,19 +5,21 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "figure/figure_mesh.h"
 #include "figure/placement.h"
+#include "scene/show_facts.h"
 #include "showgen/raster.h"
 #include "showgen/shapes.h"
 
 // The texture's size is the figure layer's (figureTextureWidth x figureTextureHeight).
 
-// The design origin sits in the middle column, a little below the middle row: figures reach
-// higher above their centre than below it.
-constexpr double designOriginRow = 620.0;
+// The design origin sits in the middle column, 160 rows above the stage's standing line, where
+// the designs put their feet: figures reach higher above their centre than below it.
+constexpr double designOriginRow = standingRow - 160.0;
 
 inline Vec2 designToTexture(Vec2 d) {
     return {figureTextureWidth / 2.0 - d.x, designOriginRow + d.y};
@@ -49,6 +51,23 @@ struct BuiltFigure {
 };
 
 BuiltFigure buildFigure(const FigureDesign& design);
+
+// The design of slot `slot` (its folder and bone count from the slot table) for a figure whose
+// outline and colours are worked out from one shared record.
+template <typename Figure>
+FigureDesign slotDesign(int slot, double meshSpacing, Colour edgeColour,
+                        std::shared_ptr<const Figure> figure,
+                        double (*silhouette)(const Figure&, Vec2),
+                        Colour (*paint)(const Figure&, Vec2, double)) {
+    FigureDesign design;
+    design.directory = sceneSlots[slot].directory;
+    design.boneCount = int(sceneSlots[slot].boneCount);
+    design.meshSpacing = meshSpacing;
+    design.silhouette = [figure, silhouette](Vec2 p) { return silhouette(*figure, p); };
+    design.paint = [figure, paint](Vec2 p, double s) { return paint(*figure, p, s); };
+    design.edgeColour = edgeColour;
+    return design;
+}
 
 // The same figure with its scale folded into its functions and handles (scale 1).
 FigureDesign scaledDesign(const FigureDesign& design);

@@ -163,14 +163,7 @@ Colour paint(const Dancer& d, Vec2 p, double s) {
 
 FigureDesign dancerDesign() {
     const std::shared_ptr<const Dancer> d = makeDancer();
-    FigureDesign design;
-    design.directory = sceneSlots[3].directory;
-    design.boneCount = int(sceneSlots[3].boneCount);
-    design.meshSpacing = 11.0;
-    design.scale = 1.0;
-    design.silhouette = [d](Vec2 p) { return silhouette(*d, p); };
-    design.paint = [d](Vec2 p, double s) { return paint(*d, p, s); };
-    design.edgeColour = hexColour(0x2a0f1e);
+    FigureDesign design = slotDesign(3, 11.0, hexColour(0x2a0f1e), d, silhouette, paint);
     design.handles = {{"leftHand", d->hands[0]},   {"rightHand", d->hands[1]},
                       {"leftElbow", {-206, -440}}, {"rightElbow", {236, -318}},
                       {"head", {0.0, -470.0}},     {"leftHem", {-400, 108}},

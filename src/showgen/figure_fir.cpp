@@ -121,13 +121,7 @@ Colour paint(const Fir& f, Vec2 p, double s) {
 
 FigureDesign plantDesign() {
     const std::shared_ptr<const Fir> f = makeFir();
-    FigureDesign design;
-    design.directory = sceneSlots[2].directory;
-    design.boneCount = int(sceneSlots[2].boneCount);
-    design.meshSpacing = 13.0;
-    design.silhouette = [f](Vec2 p) { return silhouette(*f, p); };
-    design.paint = [f](Vec2 p, double s) { return paint(*f, p, s); };
-    design.edgeColour = hexColour(0x0f2a1c);
+    FigureDesign design = slotDesign(2, 13.0, hexColour(0x0f2a1c), f, silhouette, paint);
     const char* names[6] = {"lowLeft", "lowRight", "midLeft", "midRight", "topLeft", "topRight"};
     for (int i = 0; i < 6; ++i) {
         const Limb& b = f->branches[size_t(i)];

@@ -91,13 +91,7 @@ Colour paint(const Jelly& j, Vec2 p, double s) {
 
 FigureDesign jellyDesign() {
     const std::shared_ptr<const Jelly> j = makeJelly();
-    FigureDesign design;
-    design.directory = sceneSlots[4].directory;
-    design.boneCount = int(sceneSlots[4].boneCount);
-    design.meshSpacing = 12.0;
-    design.silhouette = [j](Vec2 p) { return silhouette(*j, p); };
-    design.paint = [j](Vec2 p, double s) { return paint(*j, p, s); };
-    design.edgeColour = hexColour(0x2a1048);
+    FigureDesign design = slotDesign(4, 12.0, hexColour(0x2a1048), j, silhouette, paint);
     design.handles = {{"top", {0.0, -330.0}},
                       {"left", {-260.0, -120.0}},
                       {"right", {260.0, -120.0}},

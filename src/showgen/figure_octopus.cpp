@@ -110,13 +110,7 @@ Colour paint(const Octopus& o, Vec2 p, double s) {
 
 FigureDesign octopusDesign() {
     const std::shared_ptr<const Octopus> o = makeOctopus();
-    FigureDesign design;
-    design.directory = sceneSlots[1].directory;
-    design.boneCount = int(sceneSlots[1].boneCount);
-    design.meshSpacing = 13.0;
-    design.silhouette = [o](Vec2 p) { return silhouette(*o, p); };
-    design.paint = [o](Vec2 p, double s) { return paint(*o, p, s); };
-    design.edgeColour = hexColour(0x3a1030);
+    FigureDesign design = slotDesign(1, 13.0, hexColour(0x3a1030), o, silhouette, paint);
     for (int i = 0; i < 8; ++i) {
         const Limb& arm = o->arms[size_t(i)];
         design.handles.push_back({"tip" + std::to_string(i), arm.points[arm.points.size() - 5]});

@@ -125,30 +125,34 @@ inline __m128i chromaOf(__m128i rb, __m128i ga, const int* weights) {
     return _mm_srai_epi32(sum, CHROMA_SHIFT);
 }
 
+// 8 columns of two rows: the luma of each row, and each chroma plane's 4 blocks.
+struct HalfStep {
+    __m128i yTop, yBottom, cb, cr;
+};
+
+// Half a step at a time keeps the split pixels within the 16 registers.
+inline HalfStep halfStep(const uint8_t* top, const uint8_t* bottom) {
+    const Split t0 = split(top), t1 = split(top + 16);
+    const Split b0 = split(bottom), b1 = split(bottom + 16);
+    const __m128i rb = blockSums(t0.rb, b0.rb, t1.rb, b1.rb);
+    const __m128i ga = blockSums(t0.ga, b0.ga, t1.ga, b1.ga);
+    return HalfStep{lumaOf(t0, t1), lumaOf(b0, b1), chromaOf(rb, ga, CB_WEIGHTS),
+                    chromaOf(rb, ga, CR_WEIGHTS)};
+}
+
 // 16 columns at a time from column `from`; returns the first column left for the plain loop.
 int convertPairSse2(const uint8_t* top, const uint8_t* bottom, int from, int width, uint8_t* yTop,
                     uint8_t* yBottom, uint8_t* u, uint8_t* v) {
     int x = from;
     for (; x + 16 <= width; x += 16) {
-        Split t[4], b[4];
-        for (int i = 0; i < 4; ++i) {
-            t[i] = split(top + (x + 4 * i) * 4);
-            b[i] = split(bottom + (x + 4 * i) * 4);
-        }
+        const HalfStep left = halfStep(top + x * 4, bottom + x * 4);
+        const HalfStep right = halfStep(top + x * 4 + 32, bottom + x * 4 + 32);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(yTop + x),
-                         _mm_packus_epi16(lumaOf(t[0], t[1]), lumaOf(t[2], t[3])));
+                         _mm_packus_epi16(left.yTop, right.yTop));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(yBottom + x),
-                         _mm_packus_epi16(lumaOf(b[0], b[1]), lumaOf(b[2], b[3])));
-        __m128i rb[2], ga[2];
-        for (int half = 0; half < 2; ++half) {
-            const int i = 2 * half;
-            rb[half] = blockSums(t[i].rb, b[i].rb, t[i + 1].rb, b[i + 1].rb);
-            ga[half] = blockSums(t[i].ga, b[i].ga, t[i + 1].ga, b[i + 1].ga);
-        }
-        const __m128i cb =
-            _mm_packs_epi32(chromaOf(rb[0], ga[0], CB_WEIGHTS), chromaOf(rb[1], ga[1], CB_WEIGHTS));
-        const __m128i cr =
-            _mm_packs_epi32(chromaOf(rb[0], ga[0], CR_WEIGHTS), chromaOf(rb[1], ga[1], CR_WEIGHTS));
+                         _mm_packus_epi16(left.yBottom, right.yBottom));
+        const __m128i cb = _mm_packs_epi32(left.cb, right.cb);
+        const __m128i cr = _mm_packs_epi32(left.cr, right.cr);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(u + x / 2), _mm_packus_epi16(cb, cb));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(v + x / 2), _mm_packus_epi16(cr, cr));
     }
@@ -210,19 +214,18 @@ AVX2_LOOP inline __m256i chromaOf8(__m256i rb, __m256i ga, const int* weights) {
     return _mm256_srai_epi32(sum, CHROMA_SHIFT);
 }
 
-// 16 columns of two rows, in the layouts above. Half a step at a time keeps the split pixels
-// within the 16 registers.
-struct HalfStep {
+// 16 columns of two rows, in the layouts above.
+struct HalfStep8 {
     __m256i yTop, yBottom, cb, cr;
 };
 
-AVX2_LOOP inline HalfStep halfStep(const uint8_t* top, const uint8_t* bottom) {
+AVX2_LOOP inline HalfStep8 halfStep8(const uint8_t* top, const uint8_t* bottom) {
     const Split8 t0 = split8(top), t1 = split8(top + 32);
     const Split8 b0 = split8(bottom), b1 = split8(bottom + 32);
     const __m256i rb = blockSums8(t0.rb, b0.rb, t1.rb, b1.rb);
     const __m256i ga = blockSums8(t0.ga, b0.ga, t1.ga, b1.ga);
-    return HalfStep{lumaOf16(t0, t1), lumaOf16(b0, b1), chromaOf8(rb, ga, CB_WEIGHTS),
-                    chromaOf8(rb, ga, CR_WEIGHTS)};
+    return HalfStep8{lumaOf16(t0, t1), lumaOf16(b0, b1), chromaOf8(rb, ga, CB_WEIGHTS),
+                     chromaOf8(rb, ga, CR_WEIGHTS)};
 }
 
 // 32 columns at a time; returns the first column left for the narrower loops.
@@ -237,8 +240,8 @@ AVX2_LOOP int convertPairAvx2(const uint8_t* top, const uint8_t* bottom, int wid
                          11, 4, 5, 12, 13, 6, 7, 14, 15);
     int x = 0;
     for (; x + 32 <= width; x += 32) {
-        const HalfStep left = halfStep(top + x * 4, bottom + x * 4);
-        const HalfStep right = halfStep(top + x * 4 + 64, bottom + x * 4 + 64);
+        const HalfStep8 left = halfStep8(top + x * 4, bottom + x * 4);
+        const HalfStep8 right = halfStep8(top + x * 4 + 64, bottom + x * 4 + 64);
         _mm256_storeu_si256(
             reinterpret_cast<__m256i*>(yTop + x),
             _mm256_permutevar8x32_epi32(_mm256_packus_epi16(left.yTop, right.yTop), lumaOrder));

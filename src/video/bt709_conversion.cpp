@@ -31,8 +31,8 @@ constexpr int fixedPoint(double value, int bits) {
 }
 
 // 15 fractional bits, the most a signed 16-bit weight has for SSE2's multiply-add, which pairs
-// R with B and G with A (weight 0) in one step. The plain loop below does the same sums, so both
-// agree to the bit.
+// R with B and G with A (weight 0) in one step. The plain loop below does the same sums, so every
+// loop agrees to the bit.
 const int WEIGHT_BITS = 15;
 const int LUMA_WEIGHTS[3] = {fixedPoint((LUMA_SCALE * KR), WEIGHT_BITS),
                              fixedPoint((LUMA_SCALE * KG), WEIGHT_BITS),

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -61,6 +62,50 @@ TEST(Bt709Conversion, EverySampleLiesWithinALevelOfTheMatrixInEitherRowOrder) {
                     ASSERT_NEAR(v[at], crOf(mean[0], mean[1], mean[2]), 1.0) << x << ", " << row;
                 }
         }
+}
+
+// The wide loops against the plain one, bit for bit, planes' padding included: every tail
+// length of the 32- and 16-column steps, both pixel sizes and row orders, extremes and noise.
+TEST(Bt709Conversion, WideLoopsGiveThePortableLoopsBytes) {
+    if (widestConversionLoops() < ConversionLoops::Avx2) GTEST_SKIP() << "this CPU lacks AVX2";
+    struct Case {
+        int width, height, bytesPerPixel;
+    };
+    const Case cases[] = {{2, 2, 4},   {30, 4, 3},    {32, -4, 4},   {34, 2, 3},
+                          {64, -2, 3}, {1278, 4, 4},  {1280, -2, 3}, {1920, 2, 4},
+                          {2, -2, 3},  {30, -2, 4},   {32, 2, 3},    {34, -4, 4},
+                          {64, 4, 4},  {1278, -2, 3}, {1280, 4, 4},  {1920, -4, 3}};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> level(0, 255);
+    const uint8_t extremes[][3] = {{0, 0, 0},   {255, 255, 255}, {255, 0, 0},   {0, 255, 0},
+                                   {0, 0, 255}, {255, 255, 0},   {0, 255, 255}, {255, 0, 255}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.width << " x " << c.height << ", " << c.bytesPerPixel << " bytes");
+        const int rows = std::abs(c.height), stride = c.width * c.bytesPerPixel + 5;
+        std::vector<uint8_t> rgb(size_t(stride) * rows);
+        for (uint8_t& value : rgb) value = uint8_t(level(random));
+        // Runs of one extreme colour, and single ones among noise, in every row.
+        for (int row = 0; row < rows; ++row)
+            for (int x = 0; x < c.width; ++x)
+                if ((x / 3 + row) % 4 != 0)
+                    for (int k = 0; k < 3; ++k)
+                        rgb[size_t(row) * stride + size_t(x * c.bytesPerPixel + k)] =
+                            extremes[(x / 5 + row) % 8][k];
+        const int yStride = c.width + 3, chromaStride = c.width / 2 + 3;
+        auto convert = [&](ConversionLoops loops) {
+            std::vector<uint8_t> planes(size_t(yStride) * rows + 2 * size_t(chromaStride) * rows,
+                                        0x5A);
+            uint8_t* u = planes.data() + size_t(yStride) * rows;
+            uint8_t* v = u + size_t(chromaStride) * rows;
+            EXPECT_TRUE(rgbToBt709I420(rgb.data(), stride, c.bytesPerPixel, planes.data(), yStride,
+                                       u, chromaStride, v, chromaStride, c.width, c.height, loops));
+            return planes;
+        };
+        const std::vector<uint8_t> portable = convert(ConversionLoops::Portable);
+        for (ConversionLoops loops : {ConversionLoops::Sse2, ConversionLoops::Avx2})
+            EXPECT_EQ(convert(loops), portable) << "loops " << int(loops);
+    }
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ bool checkBones(const FigureMesh& mesh, const std::vector<Grid<uint8_t>>& masks,
         std::vector<char> in(n, 0);
         for (int v : weighted) in[size_t(v)] = 1;
         std::vector<char> reached(n, 0);
-        // Part 0 is the ground, which may lie in any number of pieces between the feet.
+        // The ground (its vertices are marked 0) may lie in any number of pieces between the feet.
         std::set<int> parts;
         if (!part.empty())
             for (size_t v = 0; v < n; ++v)

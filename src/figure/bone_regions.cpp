@@ -307,13 +307,18 @@ bool findBoneRegions(const FigureMesh& mesh, const Skeleton& skeleton,
     // the ground, and what only the ground reaches (toes under a floor), go to the trunk.
     // `part` tells which branch (or the trunk, or the ground) it is nearest to, as a bone that
     // branches share holds together only within each branch.
+    result.region.assign(n, -1);
     result.part.assign(n, 0);
     std::vector<char> walkable(n, 1);
     for (size_t v = 0; v < n; ++v) walkable[v] = ground[v] == 0;
     const auto assign = [&]() {
         std::vector<double> d;
-        spread(graph, sources, labels, d, result.region, &walkable);
-        spread(graph, sources, parts, d, result.part, &walkable);
+        std::vector<int> nearest;
+        spread(graph, sources, {}, d, nearest, &walkable);
+        for (size_t v = 0; v < n; ++v) {
+            result.region[v] = nearest[v] < 0 ? -1 : labels[size_t(nearest[v])];
+            result.part[v] = nearest[v] < 0 ? 0 : parts[size_t(nearest[v])];
+        }
         for (size_t v = 0; v < n; ++v)
             if (ground[v] != 0 || result.region[v] < 0) {
                 const int t = trunkOfPiece[size_t(piece[v])];

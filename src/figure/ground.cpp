@@ -70,16 +70,19 @@ Ground findGround(const Grid<uint8_t>& silhouette) {
     return ground;
 }
 
-bool onGround(const Grid<uint8_t>& silhouette, const Ground& ground, int x, int y) {
-    if (!ground.found || y < ground.top || y >= ground.bottom || !insideGrid(silhouette, x, y) ||
-        cell(silhouette, x, y) == 0)
-        return false;
-    int from = x, to = x;
-    while (from > 0 && cell(silhouette, from - 1, y) != 0) --from;
-    while (to + 1 < silhouette.width && cell(silhouette, to + 1, y) != 0) ++to;
-    if (to + 1 - from < ground.wide) return false;
+Grid<uint8_t> groundMask(const Grid<uint8_t>& silhouette, const Ground& ground) {
+    Grid<uint8_t> mask = makeGrid<uint8_t>(silhouette.width, silhouette.height, 0);
+    if (!ground.found) return mask;
     const int around = (ground.bottom - ground.top) / 2;
-    for (const auto& [l, r] : ground.feet)
-        if (x >= l - around && x < r + around) return false;
-    return true;
+    for (int y = ground.top; y < ground.bottom; ++y)
+        for (const auto& [from, to] : runsOf(silhouette, y)) {
+            if (to - from < ground.wide) continue;
+            for (int x = from; x < to; ++x) {
+                bool underFoot = false;
+                for (const auto& [l, r] : ground.feet)
+                    underFoot = underFoot || (x >= l - around && x < r + around);
+                if (!underFoot) cell(mask, x, y) = 255;
+            }
+        }
+    return mask;
 }

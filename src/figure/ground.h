@@ -24,6 +24,6 @@ struct Ground {
 // fifth of the figure's height, and wider than the limbs on it.
 Ground findGround(const Grid<uint8_t>& silhouette);
 
-// Whether a cell is part of the ground: on a wide run of one of its rows, and not below a foot
-// (the feet that stand in a shadow stay the feet's).
-bool onGround(const Grid<uint8_t>& silhouette, const Ground& ground, int x, int y);
+// The ground's cells as 255, the rest 0: those on a wide run of one of its rows and not below a
+// foot (the feet that stand in a shadow stay the feet's).
+Grid<uint8_t> groundMask(const Grid<uint8_t>& silhouette, const Ground& ground);

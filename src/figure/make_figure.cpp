@@ -183,7 +183,8 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
     const double scale = result.placement.scale;
     result.spacing = request.spacing > 0.0 ? request.spacing : spacingFor(pixels * scale * scale);
     Grid<uint8_t> filled = figure;
-    double across = request.fillHoles ? fillEveryHole : 2.0 * result.spacing / scale;
+    const double across = request.fillHoles ? fillEveryHole : 2.0 * result.spacing / scale;
+    fillSmallHoles(filled, across, result.filledHoles);
     int backgroundHoles = 0;
     if (keyed && !request.fillHoles) {
         // On paper, a hole narrower than the figure's own parts is the paper showing through
@@ -197,16 +198,11 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
                              inside.end());
             const double parts = 4.0 * inside[inside.size() / 2];
             if (parts > across) {
-                Grid<uint8_t> trial = figure;
-                int small = 0, more = 0;
-                fillSmallHoles(trial, across, small);
-                fillSmallHoles(trial, parts, more);
-                backgroundHoles = more;
-                across = parts;
+                fillSmallHoles(filled, parts, backgroundHoles);
+                result.filledHoles += backgroundHoles;
             }
         }
     }
-    fillSmallHoles(filled, across, result.filledHoles);
     if (backgroundHoles > 0)
         result.notes.push_back(
             "filled " + std::to_string(backgroundHoles) +
@@ -258,12 +254,12 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
 
     // The skeleton, without a floor or shadow the figure stands on: that moves with the trunk.
     const Ground ground = request.keepGround ? Ground{} : findGround(silhouette);
+    const Grid<uint8_t> groundCells = groundMask(silhouette, ground);
     const int step = std::clamp(int(std::lround(result.spacing / 4.0)), 1, 4);
     if (ground.found) {
         Grid<uint8_t> standing = silhouette;
-        for (int y = ground.top; y < ground.bottom; ++y)
-            for (int x = 0; x < standing.width; ++x)
-                if (onGround(silhouette, ground, x, y)) cell(standing, x, y) = 0;
+        for (size_t i = 0; i < standing.cells.size(); ++i)
+            if (groundCells.cells[i] != 0) standing.cells[i] = 0;
         result.skeleton = skeletonOf(fieldOfRegion(standing), step);
         char text[200];
         std::snprintf(text, sizeof text,
@@ -323,7 +319,8 @@ bool makeFigure(const FigureRequest& request, FigureResult& result, std::string&
             const int y = int(result.mesh.vertices[v].y) - frame.top;
             for (int dy = -2; dy <= 2 && result.ground[v] == 0; ++dy)
                 for (int dx = -2; dx <= 2 && result.ground[v] == 0; ++dx)
-                    result.ground[v] = onGround(silhouette, ground, x + dx, y + dy);
+                    result.ground[v] = insideGrid(groundCells, x + dx, y + dy) &&
+                                       cell(groundCells, x + dx, y + dy) != 0;
         }
     if (result.filledHoles > 0)
         result.notes.push_back("filled " + std::to_string(result.filledHoles) +

@@ -275,11 +275,14 @@ RigLayout layOutBones(const Skeleton& s, const std::vector<int>& trees,
             if (!done && round > 0) break;
         }
 
-        // The parts of split branches become bones of their own, in order from the trunk out.
+        // The parts of split branches become bones of their own, in order from the trunk out;
+        // `laterParts` keeps the bone of each branch's second part, the others follow it.
+        std::vector<int> laterParts(layout.branches.size(), -1);
         for (size_t b = 0; b < split.size(); ++b) {
             if (split[b].size() < 2) continue;
             const int first = layout.branches[b].bone;
             layout.bones[size_t(first)].parts = int(split[b].size());
+            laterParts[b] = int(layout.bones.size());
             for (size_t k = 1; k < split[b].size(); ++k) {
                 LaidBone pb = layout.bones[size_t(first)];
                 pb.part = int(k);
@@ -306,17 +309,6 @@ RigLayout layOutBones(const Skeleton& s, const std::vector<int>& trees,
                 if (trunkPoints[size_t(v)] && d[size_t(v)] < nearestSeed[size_t(v)]) {
                     nearestSeed[size_t(v)] = d[size_t(v)];
                     layout.bone[size_t(v)] = trunkBones[k];
-                }
-        }
-        // A split branch's later parts were numbered after all first parts, in branch order.
-        std::vector<int> laterParts(layout.branches.size(), -1);
-        {
-            int next = trunkBone + 1 + int(groups.size());
-            if (forBranches <= 0) next = trunkBone + 1;
-            for (size_t b = 0; b < split.size(); ++b)
-                if (split[b].size() >= 2) {
-                    laterParts[b] = next;
-                    next += int(split[b].size()) - 1;
                 }
         }
         for (int v : w.order) {

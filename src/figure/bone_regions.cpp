@@ -170,7 +170,6 @@ bool findBoneRegions(const FigureMesh& mesh, const Skeleton& skeleton,
     }
     std::vector<double> area(size_t(pieces), 0.0);
     for (const auto& f : mesh.faces) area[size_t(piece[size_t(f[0])])] += faceArea(mesh, f);
-    const double total = std::accumulate(area.begin(), area.end(), 0.0);
     const auto shareOut = [](const std::vector<double>& weight, int count) {
         // One each, the rest by the largest share of weight still unserved.
         std::vector<int> share(weight.size(), 1);
@@ -190,7 +189,6 @@ bool findBoneRegions(const FigureMesh& mesh, const Skeleton& skeleton,
         return share;
     };
     const std::vector<int> share = shareOut(area, bones);
-    (void)total;
 
     // The skeleton's trees, each in the piece its root lies in; a piece takes as many of its
     // trees as it has bones, the widest first.

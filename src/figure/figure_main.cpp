@@ -109,11 +109,11 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::fprintf(stderr,
                  "kelvaro-figure: %s: %zu vertices, %zu triangles (%.1f %% with an angle under "
-                 "20 degrees), spacing %.1f, %d bones, %d holes kept; the mesh covers %s of the "
+                 "20 degrees), spacing %.1f, %d bones, %d %s kept; the mesh covers %s of the "
                  "silhouette and reaches %.1f pixels past it; %.2f s\n",
                  options.folder.c_str(), figure.mesh.vertices.size(), figure.mesh.faces.size(),
                  100.0 * shareOfFacesUnder(figure.mesh, 20.0), figure.spacing, figure.bones.bones,
-                 figure.holes,
+                 figure.holes, figure.holes == 1 ? "hole" : "holes",
                  figure.uncovered == 0
                      ? "every pixel"
                      : ("all but " + std::to_string(figure.uncovered) + " pixels").c_str(),
